@@ -1,0 +1,6 @@
+#pragma once
+
+#include <QStringList>
+
+// tovalumen-cli ffmpeg [--no-threads] OUTPUT -- ARG...
+int runFFmpegCommand(const QStringList& arguments);

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QSize>
+#include <QString>
+#include <QStringList>
+
+// Media files made with the real ffmpeg from its generated test sources.
+// A file is made once and kept in the build tree, keyed by its ffmpeg
+// arguments, so every test of a run (and later runs) shares it.
+namespace TestMedia {
+// The ffmpeg program the build found.
+QString ffmpegProgram();
+
+// Runs ffmpeg with the arguments and a generated output name with the given
+// extension; returns the output's path, or an empty string (after a warning
+// with ffmpeg's messages) when ffmpeg fails.
+QString generate(const QStringList& arguments, const QString& extension);
+
+// testsrc2 video with a sine tone, H.264 and AAC in MP4.
+QString h264Clip(const QSize& size = QSize(320, 240), int seconds = 3);
+} // namespace TestMedia
