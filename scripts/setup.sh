@@ -4,6 +4,7 @@
 set -euo pipefail
 
 TOVALUMEN_PACKAGES=(
+    clang clang-14 libclang-rt-14-dev
     cmake g++ make pkg-config clang-format
     qtbase5-dev qttools5-dev qttools5-dev-tools libqt5svg5-dev libqt5webkit5-dev
     libavformat-dev libavcodec-dev libavutil-dev libswscale-dev ffmpeg
@@ -39,7 +40,9 @@ configure_and_build() {
     local build_dir=$1
     shift
     if [ ! -f "$build_dir/Makefile" ]; then
-        cmake -S . -B "$build_dir" "$@"
+        clang clang-14 libclang-rt-14-dev
+    cmake -S . -B "$build_dir" "$@"
     fi
+    clang clang-14 libclang-rt-14-dev
     cmake --build "$build_dir" --parallel "$(nproc)"
 }

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds into build/ and runs the whole test suite.
 # With --sanitize the suite also runs in build-asan/, built with
-# AddressSanitizer and UndefinedBehaviorSanitizer.
+# AddressSanitizer and UndefinedBehaviorSanitizer (with clang), together with
+# the libFuzzer targets.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/setup.sh
@@ -26,5 +27,7 @@ run_suite() {
 
 run_suite build
 if [ $sanitize -eq 1 ]; then
-    run_suite build-asan -DTOVALUMEN_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug -DTOVALUMEN_BUILD_BENCHMARKS=OFF
+    # clang, so that the libFuzzer targets build too and run briefly as tests.
+    CC=clang CXX=clang++ run_suite build-asan -DTOVALUMEN_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug \
+        -DTOVALUMEN_BUILD_BENCHMARKS=OFF -DTOVALUMEN_BUILD_FUZZERS=ON
 fi
