@@ -40,9 +40,7 @@ configure_and_build() {
     local build_dir=$1
     shift
     if [ ! -f "$build_dir/Makefile" ]; then
-        clang clang-14 libclang-rt-14-dev
-    cmake -S . -B "$build_dir" "$@"
+        cmake -S . -B "$build_dir" "$@"
     fi
-    clang clang-14 libclang-rt-14-dev
     cmake --build "$build_dir" --parallel "$(nproc)"
 }
