@@ -72,9 +72,11 @@ bool writePictures(const QSharedPointer<VideoFile>& video, const QDir& folder,
         if (pending.isEmpty())
             loop.quit();
     });
-    thread.start();
+    // Everything is queued before the loader runs, so the priorities decide
+    // the order from the first frame on.
     for (const auto& picture : pictures)
         pending.insert(loader.getFrame(picture.first.position, picture.second), picture.first);
+    thread.start();
     loop.exec();
     printer.finish();
     thread.quit();

@@ -1,7 +1,6 @@
 #include "videopreview.h"
 
 #include <QPainter>
-#include <QStyle>
 
 VideoPreview::VideoPreview(QWidget* parent)
     : QLabel(parent)
@@ -28,7 +27,9 @@ void VideoPreview::paintEvent(QPaintEvent* event)
     QSize size = picture.size();
     if (size.width() > width() || size.height() > height())
         size.scale(this->size(), Qt::KeepAspectRatio);
-    const QRect target = QStyle::alignedRect(layoutDirection(), Qt::AlignCenter, size, rect());
+    // Centred by halving the free space (QStyle::alignedRect halves both
+    // sizes first, which puts an odd remainder one pixel lower).
+    const QRect target(QPoint((width() - size.width()) / 2, (height() - size.height()) / 2), size);
     QPainter painter(this);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.drawPixmap(target, picture);
