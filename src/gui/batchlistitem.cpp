@@ -1,0 +1,6 @@
+#include "batchlistitem.h"
+
+BatchListItem::BatchListItem(QObject* parent)
+    : ProjectListItemDelegate(1, parent)
+{
+}
