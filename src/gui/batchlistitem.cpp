@@ -2,5 +2,4 @@
 
 BatchListItem::BatchListItem(QObject* parent)
     : ProjectListItemDelegate(1, parent)
-{
-}
+{ }

@@ -19,8 +19,7 @@ bool isMarkColumn(int column)
 ProjectListItemDelegate::ProjectListItemDelegate(int newVideoColumn, QObject* parent)
     : QStyledItemDelegate(parent)
     , m_newVideoColumn(newVideoColumn)
-{
-}
+{ }
 
 QSize ProjectListItemDelegate::iconSize() const
 {

@@ -2,5 +2,4 @@
 
 RecentProjectListItem::RecentProjectListItem(QObject* parent)
     : ProjectListItemDelegate(2, parent)
-{
-}
+{ }

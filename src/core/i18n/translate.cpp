@@ -27,8 +27,7 @@ QString readFirstNumerusForm(QXmlStreamReader& reader)
 
 TSTranslator::TSTranslator(QObject* parent)
     : QTranslator(parent)
-{
-}
+{ }
 
 bool TSTranslator::load(const QString& path)
 {
@@ -86,8 +85,9 @@ void TSTranslator::readContext(QXmlStreamReader& reader)
 
 void TSTranslator::readMessage(QXmlStreamReader& reader, const QString& context)
 {
-    const bool plural = reader.attributes().value(QLatin1String("numerus")).compare(
-                            QLatin1String("yes"), Qt::CaseInsensitive) == 0;
+    const bool plural = reader.attributes()
+                            .value(QLatin1String("numerus"))
+                            .compare(QLatin1String("yes"), Qt::CaseInsensitive) == 0;
     QString source;
     QString translation;
     while (reader.readNextStartElement()) {
@@ -102,8 +102,7 @@ void TSTranslator::readMessage(QXmlStreamReader& reader, const QString& context)
         m_translations[context].insert(source, translation);
 }
 
-QString TSTranslator::translate(const char* context, const char* sourceText, const char*,
-                                int) const
+QString TSTranslator::translate(const char* context, const char* sourceText, const char*, int) const
 {
     const QString source = QString::fromUtf8(sourceText);
     const auto found = m_translations.constFind(QString::fromUtf8(context));

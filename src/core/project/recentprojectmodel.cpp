@@ -17,8 +17,7 @@ RecentProjectModel::RecentProjectModel(QSharedPointer<RecentProjectManager> mana
                                        QObject* parent)
     : QAbstractListModel(parent)
     , m_manager(std::move(manager))
-{
-}
+{ }
 
 int RecentProjectModel::rowCount(const QModelIndex&) const
 {
@@ -124,7 +123,8 @@ QString RecentProjectModel::getDescription(QSharedPointer<Project> project)
         lines << QStringLiteral("size: %1x%2").arg(size.width()).arg(size.height());
     const QTime duration = settings.value(VIDEO_DURATION).toTime();
     if (!duration.isNull())
-        lines << QStringLiteral("duration: %1").arg(duration.toString(QStringLiteral("hh:mm:ss.z")));
+        lines
+            << QStringLiteral("duration: %1").arg(duration.toString(QStringLiteral("hh:mm:ss.z")));
     const int bitrate = settings.value(VIDEO_BITRATE).toInt();
     if (bitrate != 0)
         lines << QStringLiteral("bit rate: %1 kb/sec").arg(bitrate / 1000);

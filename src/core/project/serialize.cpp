@@ -87,8 +87,7 @@ class StreamFormReader
 public:
     explicit StreamFormReader(const QByteArray& bytes)
         : m_stream(bytes)
-    {
-    }
+    { }
 
     bool isOk() const { return m_stream.status() == QDataStream::Ok; }
 
@@ -170,8 +169,7 @@ private:
         return list;
     }
 
-    template<typename Map>
-    QVariant readMap(int depth)
+    template<typename Map> QVariant readMap(int depth)
     {
         quint32 count = 0;
         if (!readCount(count, sizeof(quint32) + MinimumVariantSize))

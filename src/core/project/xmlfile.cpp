@@ -6,24 +6,30 @@
 
 const QString XmlRootTag = QStringLiteral("TovaLumen");
 
-bool saveXmlFile(const QString& path, const std::function<void(QXmlStreamWriter&)>& writeContent)
+bool saveFileAtomically(const QString& path, const QByteArray& content)
 {
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    // Unbuffered: QSaveFile::commit() does not notice a failure of the final
+    // flush of a buffered file and would put a truncated file in place.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return false;
-    QXmlStreamWriter writer(&file);
+    if (file.write(content) != content.size()) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
+}
+
+bool saveXmlFile(const QString& path, const std::function<void(QXmlStreamWriter&)>& writeContent)
+{
+    QByteArray content;
+    QXmlStreamWriter writer(&content);
     writer.setAutoFormatting(true);
     writer.writeStartDocument();
     writer.writeStartElement(XmlRootTag);
     writeContent(writer);
     writer.writeEndDocument();
-    // The writer also fails on text that XML cannot hold (control
-    // characters); such a file would not load again.
-    if (writer.hasError()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    return !writer.hasError() && saveFileAtomically(path, content);
 }
 
 QString readXmlText(QXmlStreamReader& reader)

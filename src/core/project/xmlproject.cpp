@@ -4,9 +4,9 @@
 #include "project/xmlvideocache.h"
 #include "util/miscutils.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QImage>
-#include <QSaveFile>
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
 
@@ -36,8 +36,7 @@ public:
     explicit XmlProject(const QUuid& id, const QString& videoPath = QString())
         : m_id(id)
         , m_videoPath(videoPath)
-    {
-    }
+    { }
 
     QUuid id() const override { return m_id; }
     QString videoPath() const override { return m_videoPath; }
@@ -99,9 +98,11 @@ bool XmlProject::save(const QString& file)
 
 void XmlProject::savePreview(const QString& file) const
 {
-    QSaveFile output(file);
-    if (output.open(QIODevice::WriteOnly) && m_preview.save(&output, "PNG"))
-        output.commit();
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    if (m_preview.save(&buffer, "PNG"))
+        saveFileAtomically(file, png);
 }
 
 bool XmlProject::load(const QString& file)
