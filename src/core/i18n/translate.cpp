@@ -45,10 +45,10 @@ bool TSTranslator::load(const QString& path)
             reader.skipCurrentElement();
     }
     if (reader.hasError()) {
-        qDebug() << QStringLiteral("%1 at line %2 column %3")
-                        .arg(reader.errorString())
-                        .arg(reader.lineNumber())
-                        .arg(reader.columnNumber());
+        qDebug().noquote() << QStringLiteral("%1 at line %2 column %3")
+                                  .arg(reader.errorString())
+                                  .arg(reader.lineNumber())
+                                  .arg(reader.columnNumber());
         return false;
     }
     return true;
