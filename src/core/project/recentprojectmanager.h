@@ -15,7 +15,7 @@ public:
     // same object afterwards; null when the index is out of range.
     virtual QSharedPointer<Project> getProject(int index) const = 0;
     // The project of the first entry for exactly this video path, or null.
-    QSharedPointer<Project> findProject(const QString& videoPath)
+    virtual QSharedPointer<Project> findProject(const QString& videoPath)
     {
         return getProject(findProjectIndex(videoPath));
     }
