@@ -129,6 +129,10 @@ void QFtpDTP::writeNextChunk()
         failReading(tr("The data to upload are gone"));
         return;
     }
+    if (!device->isReadable()) {
+        failReading(tr("The data to upload are not open for reading"));
+        return;
+    }
     QByteArray chunk(CHUNK_SIZE, Qt::Uninitialized);
     const qint64 read = device->read(chunk.data(), CHUNK_SIZE);
     const bool endOfStream = device->isSequential() ? m_deviceFinished : device->atEnd();

@@ -34,6 +34,12 @@ QFtpPI::QFtpPI(QObject* parent)
     connect(&m_dtp, &QFtpDTP::connectState, this, &QFtpPI::dtpConnectState);
 }
 
+QFtpPI::~QFtpPI()
+{
+    // The socket reports its close while the members it would touch are gone.
+    disconnect(&m_commandSocket, nullptr, this, nullptr);
+}
+
 void QFtpPI::connectToHost(const QString& host, quint16 port)
 {
     // A second connect would otherwise be ignored by the socket and never end.

@@ -18,6 +18,7 @@ class QFtpPI : public QObject
     Q_OBJECT
 public:
     explicit QFtpPI(QObject* parent = nullptr);
+    ~QFtpPI() override;
 
     void connectToHost(const QString& host, quint16 port);
     // Refused (false) while lines of an earlier operation are still pending.
