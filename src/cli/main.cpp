@@ -1,5 +1,6 @@
 #include "clicommand.h"
 #include "ffmpegcommand.h"
+#include "uploadcommand.h"
 #include "util/appidentity.h"
 
 #include <QCommandLineParser>
@@ -11,6 +12,7 @@
 namespace {
 const CliCommand COMMANDS[] = {
     {"ffmpeg", "Run the program's ffmpeg with progress and a log file.", runFFmpegCommand},
+    {"upload", "Upload files into a folder of an FTP server.", runUploadCommand},
 };
 
 QString commandList()
