@@ -188,7 +188,8 @@ void QFtpPI::readyRead()
 bool QFtpPI::processReply()
 {
     const int code = m_reply.code();
-    const QString text = m_reply.text();
+    // A refusal without words still needs a message: its code.
+    const QString text = m_reply.text().isEmpty() ? QString::number(code) : m_reply.text();
     // Success is only sure when the data have all left.
     if (code == 226 && m_dtp.isOpen()) {
         m_waitForDtpToClose = true;

@@ -132,6 +132,7 @@ private slots:
     void invalidReplyDropsConnection();
     void serverEndsOperation_data();
     void serverEndsOperation();
+    void closeEndsWhenServerHangsUpWithoutReply();
     void alloRefusedUploadGoesOn_data();
     void alloRefusedUploadGoesOn();
     void extendedPassive_data();
@@ -259,6 +260,22 @@ void TestQFtpProtocol::serverEndsOperation()
     QCOMPARE(log.lastDoneError, error);
     QCOMPARE(ftp.errorString(), errorString);
     QTRY_COMPARE(ftp.state(), QFtp::Unconnected);
+}
+
+void TestQFtpProtocol::closeEndsWhenServerHangsUpWithoutReply()
+{
+    ScriptedServer server;
+    server.script["QUIT"] = QByteArray();
+    QVERIFY(server.isListening());
+    QFtp ftp;
+    FtpSignalLog log(&ftp);
+    ftp.connectToHost(QStringLiteral("127.0.0.1"), server.port());
+    ftp.login(QStringLiteral("user"), QStringLiteral("pass"));
+    const int close = ftp.close();
+    QVERIFY(log.waitForDone(10000));
+    QVERIFY2(!log.lastDoneError, qPrintable(ftp.errorString()));
+    QVERIFY(log.events.contains(QStringLiteral("commandFinished(%1, false)").arg(close)));
+    QCOMPARE(ftp.state(), QFtp::Unconnected);
 }
 
 void TestQFtpProtocol::alloRefusedUploadGoesOn_data()
