@@ -135,14 +135,18 @@ void QFtpDTP::writeNextChunk()
     }
     QByteArray chunk(CHUNK_SIZE, Qt::Uninitialized);
     const qint64 read = device->read(chunk.data(), CHUNK_SIZE);
-    const bool endOfStream = device->isSequential() ? m_deviceFinished : device->atEnd();
-    if (read < 0 && !(device->isSequential() && m_deviceFinished)) {
-        failReading(device->errorString());
+    if (read < 0) {
+        // A sequential device (a process, a socket) ends its stream this way,
+        // possibly before we could hear of it.
+        if (device->isSequential())
+            finishWriting();
+        else
+            failReading(device->errorString());
         return;
     }
-    if (read <= 0) {
+    if (read == 0) {
         // A sequential device may just have nothing yet.
-        if (endOfStream || read < 0)
+        if (!device->isSequential() || m_deviceFinished)
             finishWriting();
         return;
     }

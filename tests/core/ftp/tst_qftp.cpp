@@ -157,7 +157,7 @@ void TestQFtp::missingDirectoryDropsLaterOperations()
     QCOMPARE(ftp.state(), QFtp::LoggedIn);
 }
 
-enum class Source { Bytes, File, Process };
+enum class Source { Bytes, File, Process, FinishedProcess };
 Q_DECLARE_METATYPE(Source)
 
 void TestQFtp::uploads_data()
@@ -172,7 +172,11 @@ void TestQFtp::uploads_data()
     // One full device chunk of 16384 bytes and a short one of 3616.
     QTest::newRow("file of one and a bit chunks") << Source::File << qint64(20000) << "20000.bin";
     QTest::newRow("50 MB file") << Source::File << qint64(50 * 1024 * 1024) << "big.bin";
+    // Sequential devices: data that arrive after the upload has started, and
+    // a stream that ended before it started.
     QTest::newRow("sequential device") << Source::Process << qint64(100000) << "piped.bin";
+    QTest::newRow("ended sequential device")
+        << Source::FinishedProcess << qint64(30000) << "piped-ended.bin";
     QTest::newRow("name beyond Latin-1")
         << Source::Bytes << qint64(1000) << QStringLiteral("видео ü.bin");
 }
@@ -206,8 +210,14 @@ void TestQFtp::uploads()
         ftp.put(&file, remotePath);
         break;
     case Source::Process:
-        cat.start(QStringLiteral("cat"), {localFile});
+        cat.start(QStringLiteral("sh"),
+                  {QStringLiteral("-c"), QStringLiteral("sleep 0.5; cat \"$0\""), localFile});
         QVERIFY(cat.waitForStarted());
+        ftp.put(&cat, remotePath);
+        break;
+    case Source::FinishedProcess:
+        cat.start(QStringLiteral("cat"), {localFile});
+        QVERIFY(cat.waitForFinished());
         ftp.put(&cat, remotePath);
         break;
     }
@@ -218,7 +228,8 @@ void TestQFtp::uploads()
     QCOMPARE(uploaded.size(), content.size());
     QVERIFY(uploaded == content);
     QVERIFY(!log.progress.isEmpty());
-    const qint64 total = source == Source::Process ? 0 : size;
+    const bool sequential = source == Source::Process || source == Source::FinishedProcess;
+    const qint64 total = sequential ? 0 : size;
     QCOMPARE(log.progress.last(), qMakePair(size, total));
 }
 
