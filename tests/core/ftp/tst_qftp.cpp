@@ -66,6 +66,8 @@ private slots:
     void missingDirectoryDropsLaterOperations();
     void uploads_data();
     void uploads();
+    void transferTypes_data();
+    void transferTypes();
     void failedRead_data();
     void failedRead();
     void lineBreakInName();
@@ -231,6 +233,39 @@ void TestQFtp::uploads()
     const bool sequential = source == Source::Process || source == Source::FinishedProcess;
     const qint64 total = sequential ? 0 : size;
     QCOMPARE(log.progress.last(), qMakePair(size, total));
+    if (source == Source::File) {
+        // Files go out in pieces of at most 16384 bytes.
+        qint64 previous = 0;
+        for (const auto& step : qAsConst(log.progress)) {
+            QVERIFY2(step.first - previous <= 16384, qPrintable(QString::number(step.first)));
+            previous = step.first;
+        }
+    }
+}
+
+void TestQFtp::transferTypes_data()
+{
+    QTest::addColumn<QFtp::TransferType>("type");
+    QTest::addColumn<QByteArray>("stored");
+
+    QTest::newRow("binary keeps bytes") << QFtp::Binary << QByteArray("one\r\ntwo\r\n");
+    // The server stores text with its own line ends.
+    QTest::newRow("ASCII is text") << QFtp::Ascii << QByteArray("one\ntwo\n");
+}
+
+void TestQFtp::transferTypes()
+{
+    QFETCH(QFtp::TransferType, type);
+    QFETCH(QByteArray, stored);
+
+    QFtp ftp;
+    FtpSignalLog log(&ftp);
+    connectAndLogin(ftp, log);
+    const QString name = QStringLiteral("/type-%1.txt").arg(int(type));
+    ftp.put(QByteArray("one\r\ntwo\r\n"), name, type);
+    QVERIFY(log.waitForDone());
+    QVERIFY2(!log.lastDoneError, qPrintable(ftp.errorString()));
+    QCOMPARE(readFile(m_server.localPath(name)), stored);
 }
 
 void TestQFtp::failedRead_data()
