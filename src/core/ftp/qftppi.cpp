@@ -88,12 +88,15 @@ void QFtpPI::forgetCommands()
     m_currentCommand.clear();
     m_waitForDtpToConnect = false;
     m_waitForDtpToClose = false;
+    m_abortedLines = false;
     m_dtp.clearError();
     m_dtp.abortConnection();
 }
 
 void QFtpPI::abort()
 {
+    // The operation cannot succeed without its remaining lines.
+    m_abortedLines = m_abortedLines || !m_pendingCommands.isEmpty();
     m_pendingCommands.clear();
     if (m_abortState != AbortNone)
         return;
@@ -314,7 +317,12 @@ void QFtpPI::startNextCommand()
         if (m_currentCommand.isEmpty())
             return;
         m_currentCommand.clear();
-        emit finished(m_reply.text());
+        if (m_abortedLines) {
+            m_abortedLines = false;
+            emit error(QFtp::UnknownError, trFtp("Aborted"));
+        } else {
+            emit finished(m_reply.text());
+        }
         return;
     }
     m_currentCommand = m_pendingCommands.takeFirst();

@@ -73,4 +73,5 @@ private:
     bool m_extendedPassive = true;
     bool m_waitForDtpToConnect = false;
     bool m_waitForDtpToClose = false;
+    bool m_abortedLines = false;
 };

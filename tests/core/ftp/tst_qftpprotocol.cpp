@@ -8,6 +8,8 @@
 #include <QTcpSocket>
 #include <QTest>
 
+#include <functional>
+
 namespace {
 // A scripted FTP server on loopback, for the replies a real server does not
 // give on demand (broken syntax, refusals of EPSV or ALLO, replies out of
@@ -38,6 +40,9 @@ public:
     // Replies by command word ("USER", "STOR", ...), sent instead of the
     // usual ones; an empty reply closes the command connection.
     QMap<QByteArray, QByteArray> script;
+
+    // Called with each line the server receives, before it answers.
+    std::function<void(const QByteArray&)> onCommand;
 
     QByteArrayList received;
     QByteArray dataReceived;
@@ -71,6 +76,8 @@ private:
         while (m_client && m_client->canReadLine()) {
             const QByteArray line = m_client->readLine().trimmed();
             received << line;
+            if (onCommand)
+                onCommand(line);
             const QByteArray word = line.split(' ').first().toUpper();
             const QByteArray reply = script.contains(word) ? script.value(word) : usualReply(word);
             if (word == "STOR" && reply.startsWith("150") && !reply.contains("\n226"))
@@ -141,6 +148,7 @@ private slots:
     void passiveReplyCannotRedirectData();
     void dataConnectionRefused();
     void abortDuringUpload();
+    void abortBeforeStor();
     void abortWithEmptyQueue();
 };
 
@@ -445,6 +453,36 @@ void TestQFtpProtocol::abortDuringUpload()
 
     // The abort's own reply was swallowed: the next reply answers the next line.
     disconnect(&ftp, &QFtp::dataTransferProgress, &ftp, &QFtp::abort);
+    ftp.cd(QStringLiteral("/missing"));
+    QVERIFY(log.waitForDone());
+    QCOMPARE(ftp.errorString(), QStringLiteral("Changing directory failed:\nNo such folder."));
+}
+
+void TestQFtpProtocol::abortBeforeStor()
+{
+    ScriptedServer server;
+    QVERIFY(server.isListening());
+    QFtp ftp;
+    FtpSignalLog log(&ftp);
+    ftp.connectToHost(QStringLiteral("127.0.0.1"), server.port());
+    ftp.login(QStringLiteral("user"), QStringLiteral("pass"));
+    QVERIFY(log.waitForDone());
+    // Aborted while PASV awaits its reply: ALLO and STOR are never sent, so
+    // the upload must not pass for done.
+    server.onCommand = [&ftp](const QByteArray& line) {
+        if (line == "PASV")
+            ftp.abort();
+    };
+    const int put = ftp.put(QByteArray("never sent"), QStringLiteral("aborted.txt"));
+    QVERIFY(log.waitForDone());
+    server.onCommand = nullptr;
+
+    QVERIFY(log.lastDoneError);
+    QVERIFY(log.events.contains(QStringLiteral("commandFinished(%1, true)").arg(put)));
+    QCOMPARE(ftp.errorString(), QStringLiteral("Uploading file failed:\nAborted"));
+    QVERIFY(!server.received.contains("STOR aborted.txt"));
+    // The reply to ABOR is swallowed, not taken for the next line's.
+    server.script["CWD"] = "550 No such folder.\r\n";
     ftp.cd(QStringLiteral("/missing"));
     QVERIFY(log.waitForDone());
     QCOMPARE(ftp.errorString(), QStringLiteral("Changing directory failed:\nNo such folder."));
