@@ -2,6 +2,7 @@
 #include "ffmpegcommand.h"
 #include "framescommand.h"
 #include "probecommand.h"
+#include "uploadcommand.h"
 #include "util/appidentity.h"
 
 #include <QCommandLineParser>
@@ -17,6 +18,7 @@ const CliCommand COMMANDS[] = {
     {"probe", "Show a video's size, duration, bit rate, frame rate and codec.", runProbeCommand},
     {"frames", "Write a video's ribbon thumbnails and poster frame as PNG files.",
      runFramesCommand},
+    {"upload", "Upload files into a folder of an FTP server.", runUploadCommand},
 };
 
 QString commandList()
