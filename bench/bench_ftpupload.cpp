@@ -12,13 +12,16 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <vector>
 
 // Uploads a 200 MB file to a loopback pyftpdlib with our client and with
-// curl -T, a few rounds each in turn, and compares the best throughputs.
+// curl -T, one after the other in each round. Each round's ratio compares
+// runs made seconds apart, which keeps the load of a busy machine out of it
+// better than comparing the fastest runs; the median ratio is the result.
 // Both include connecting, logging in and quitting.
 namespace {
 const qint64 FILE_SIZE = 200LL * 1024 * 1024;
-const int ROUNDS = 5;
+const int ROUNDS = 7;
 
 QString makeFile(const TemporaryFolder& folder)
 {
@@ -98,6 +101,7 @@ int main(int argc, char* argv[])
     }
     double bestQFtp = 1e9;
     double bestCurl = 1e9;
+    std::vector<double> ratios;
     for (int round = 0; round < ROUNDS; ++round) {
         const double qftp = uploadWithQFtp(server, path);
         const double curl = uploadWithCurl(server, path);
@@ -105,12 +109,15 @@ int main(int argc, char* argv[])
             !arrived(server, QStringLiteral("/curl.bin")))
             return 1;
         std::printf("round %d: QFtp %.3f s, curl %.3f s\n", round + 1, qftp, curl);
+        ratios.push_back(curl / qftp);
         bestQFtp = std::min(bestQFtp, qftp);
         bestCurl = std::min(bestCurl, curl);
     }
     const double megabytes = FILE_SIZE / (1024.0 * 1024.0);
-    std::printf("QFtp upload: %.1f MB/s\n", megabytes / bestQFtp);
-    std::printf("curl -T upload: %.1f MB/s\n", megabytes / bestCurl);
-    std::printf("throughput ratio QFtp/curl: %.2f (goal: at least 0.90)\n", bestCurl / bestQFtp);
+    std::sort(ratios.begin(), ratios.end());
+    std::printf("QFtp upload, fastest round: %.1f MB/s\n", megabytes / bestQFtp);
+    std::printf("curl -T upload, fastest round: %.1f MB/s\n", megabytes / bestCurl);
+    std::printf("throughput ratio QFtp/curl, median of the rounds: %.2f (goal: at least 0.90)\n",
+                ratios[ratios.size() / 2]);
     return 0;
 }
