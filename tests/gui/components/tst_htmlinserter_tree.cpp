@@ -99,6 +99,7 @@ private slots:
     void offsets();
     void tableWithoutBody();
     void paragraphEndingInBreak();
+    void componentsAreRecognised();
     void pressSelects_data();
     void pressSelects();
     void highlightRestoresInlineStyle();
@@ -182,6 +183,45 @@ void TestHtmlInserterTree::paragraphEndingInBreak()
             QCOMPARE(offset(lineBreak, Role::EndRole), paragraphClose);
             QCOMPARE(offset(paragraph, Role::CloseStartRole), paragraphClose);
             QCOMPARE(offset(paragraph, Role::EndRole), paragraphClose + 4);
+        },
+        Ending::Cancel);
+}
+
+void TestHtmlInserterTree::componentsAreRecognised()
+{
+    TemporaryFolder folder;
+    const QString path = folder.writeFile(QStringLiteral("components.html"),
+                                          fixture(QStringLiteral("components.html")));
+    runWizard(
+        path,
+        [&](WizardDriver& driver) {
+            const QTreeWidgetItem* body = driver.tree()->topLevelItem(0);
+            QVERIFY(body);
+            QStringList children;
+            for (int i = 0; i < body->childCount(); ++i) {
+                const QTreeWidgetItem* child = body->child(i);
+                // Components and indivisible elements show no children.
+                QCOMPARE(child->childCount(), 0);
+                QString line = child->text(0);
+                if (child->data(0, Role::ComponentRole).toInt() > 0)
+                    line += QLatin1Char('|') + driver.elementOf(child).toPlainText().trimmed();
+                children << line;
+            }
+            const QStringList expected {
+                "TovaLumen|TovaLumen []", "DIV", "TovaLumen|TovaLumen [1]", "Gallery|Gallery [7]",
+                "Gallery|Gallery []",
+                // The menu's footnote belongs to it; the next paragraph does not.
+                "Menu|Menu [2]", "P", "Slideshow|Slideshow []",
+                // A script of the carousel's own pulls in the one before it.
+                "Carousel|Carousel []", "SCRIPT", "Slider|Slider [3]", "SPAN", "OBJECT", "VIDEO",
+                "IFRAME"};
+            QCOMPARE(children, expected);
+            QCOMPARE(HtmlInserterTest::maxId(driver.wizard(), QStringLiteral("Gallery")), 7);
+            QVERIFY(
+                driver.frame()->findFirstElement(QStringLiteral("script[src*=slides]")).isNull());
+            QVERIFY(driver.frame()
+                        ->findFirstElement(QStringLiteral("p.tlmenu-footer:not(#plain)"))
+                        .isNull());
         },
         Ending::Cancel);
 }
