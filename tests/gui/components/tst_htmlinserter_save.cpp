@@ -303,6 +303,7 @@ enum class Scenario {
     Cancel,
     CancelAfterInsert,
     PageGone,
+    PageMissing,
     PlaceholderGone,
     BackupBlocked
 };
@@ -314,20 +315,24 @@ void TestHtmlInserterSave::resultContract_data()
     QTest::addColumn<Scenario>("scenario");
     QTest::addColumn<int>("returned");
     QTest::addColumn<int>("result");
-    QTest::addColumn<QString>("message");
+    QTest::addColumn<QStringList>("messages");
     QTest::addColumn<bool>("written");
-    QTest::newRow("save with a block") << Scenario::SaveBlock << 0 << 2 << QString() << true;
+    const QString cantOpen = QStringLiteral("Error: Can't open file %1.");
+    QTest::newRow("save with a block") << Scenario::SaveBlock << 0 << 2 << QStringList() << true;
     QTest::newRow("save with deletions only")
-        << Scenario::SaveDeletion << 0 << -1 << QString() << true;
-    QTest::newRow("cancel") << Scenario::Cancel << -1 << -1 << QString() << false;
+        << Scenario::SaveDeletion << 0 << -1 << QStringList() << true;
+    QTest::newRow("cancel") << Scenario::Cancel << -1 << -1 << QStringList() << false;
     QTest::newRow("cancel after inserting")
-        << Scenario::CancelAfterInsert << -1 << 12345 << QString() << false;
+        << Scenario::CancelAfterInsert << -1 << 12345 << QStringList() << false;
     QTest::newRow("page gone before saving")
-        << Scenario::PageGone << -2 << -1 << "Error: Can't open file %1." << false;
-    QTest::newRow("placeholder gone")
-        << Scenario::PlaceholderGone << -3 << 2 << "Error: Component was not inserted" << false;
+        << Scenario::PageGone << -2 << -1 << QStringList {cantOpen} << false;
+    // Loading already fails; the tree stays empty and saving fails again.
+    QTest::newRow("page missing") << Scenario::PageMissing << -2 << -1
+                                  << QStringList {cantOpen, cantOpen} << false;
+    QTest::newRow("placeholder gone") << Scenario::PlaceholderGone << -3 << 2
+                                      << QStringList {"Error: Component was not inserted"} << false;
     QTest::newRow("backup cannot be made")
-        << Scenario::BackupBlocked << -2 << -1 << "Error: Can't open file %1." << false;
+        << Scenario::BackupBlocked << -2 << -1 << QStringList {cantOpen} << false;
 }
 
 void TestHtmlInserterSave::resultContract()
@@ -335,18 +340,28 @@ void TestHtmlInserterSave::resultContract()
     QFETCH(Scenario, scenario);
     QFETCH(int, returned);
     QFETCH(int, result);
-    QFETCH(QString, message);
+    QFETCH(QStringList, messages);
     QFETCH(bool, written);
     TemporaryFolder folder;
     const QByteArray original = fixture(QStringLiteral("two-blocks.html"));
-    const QString path = folder.writeFile(QStringLiteral("page.html"), original);
+    const QString path = scenario == Scenario::PageMissing
+        ? folder.filePath(QStringLiteral("page.html"))
+        : folder.writeFile(QStringLiteral("page.html"), original);
     const QString backup = path + QStringLiteral(".bak");
     if (scenario == Scenario::BackupBlocked)
         QVERIFY(!folder.writeFile(QStringLiteral("page.html.bak/keep"), "x").isEmpty());
+    const QString support = folder.writeFile(QStringLiteral("page.files/html5ext.js"), "x");
 
     const WizardRun run = runWizard(
         path,
         [&](WizardDriver& driver) {
+            // Deleting both blocks takes the shared support files, unless
+            // saving fails.
+            if (scenario == Scenario::SaveDeletion || scenario == Scenario::PlaceholderGone ||
+                scenario == Scenario::BackupBlocked) {
+                deleteItem(driver, blockItem(driver, 0));
+                deleteItem(driver, blockItem(driver, 1));
+            }
             switch (scenario) {
             case Scenario::SaveBlock:
             case Scenario::CancelAfterInsert:
@@ -354,12 +369,13 @@ void TestHtmlInserterSave::resultContract()
                 QVERIFY(driver.selectId(QStringLiteral("target")));
                 driver.click(QStringLiteral("toolButton_InsertAfter"));
                 break;
-            case Scenario::SaveDeletion:
-                deleteItem(driver, blockItem(driver, 0));
-                break;
             case Scenario::PageGone:
                 QVERIFY(QFile::remove(path));
                 break;
+            case Scenario::PageMissing:
+                QCOMPARE(driver.items().size(), 0);
+                break;
+            case Scenario::SaveDeletion:
             case Scenario::Cancel:
             case Scenario::BackupBlocked:
                 break;
@@ -378,11 +394,17 @@ void TestHtmlInserterSave::resultContract()
         QStringLiteral("<div>block $SUFFIX$</div>"));
     QCOMPARE(run.returned, returned);
     QCOMPARE(run.result, result);
-    if (message.contains(QStringLiteral("%1")))
-        message = message.arg(path);
-    QCOMPARE(run.messages, message.isEmpty() ? QStringList() : QStringList {message});
-    if (scenario == Scenario::PageGone)
+    for (QString& message : messages) {
+        if (message.contains(QStringLiteral("%1")))
+            message = message.arg(path);
+    }
+    QCOMPARE(run.messages, messages);
+    QCOMPARE(QFileInfo::exists(support), scenario != Scenario::SaveDeletion);
+    if (scenario == Scenario::PageGone || scenario == Scenario::PageMissing) {
+        QVERIFY(!QFileInfo::exists(path));
+        QVERIFY(!QFileInfo::exists(backup));
         return;
+    }
     QCOMPARE(readBytes(path) != original, written);
     QCOMPARE(QFileInfo(backup).isFile(), written);
 }
