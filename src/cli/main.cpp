@@ -4,6 +4,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QLoggingCategory>
 
 #include <algorithm>
 #include <iterator>
@@ -35,6 +36,8 @@ int main(int argc, char* argv[])
 {
     QCoreApplication application(argc, argv);
     AppIdentity::apply();
+    // Debug messages are for developers; QT_LOGGING_RULES brings them back.
+    QLoggingCategory::setFilterRules(QStringLiteral("*.debug=false"));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(
