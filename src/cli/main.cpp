@@ -1,4 +1,5 @@
 #include "clicommand.h"
+#include "faststartcommand.h"
 #include "ffmpegcommand.h"
 #include "util/appidentity.h"
 
@@ -12,6 +13,7 @@
 namespace {
 const CliCommand COMMANDS[] = {
     {"ffmpeg", "Run the program's ffmpeg with progress and a log file.", runFFmpegCommand},
+    {"faststart", "Move an MP4 file's index to the front, in place.", runFastStartCommand},
 };
 
 QString commandList()

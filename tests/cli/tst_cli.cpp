@@ -1,6 +1,8 @@
+#include "mp4atoms.h"
 #include "temporaryfolder.h"
 #include "testmedia.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QTest>
@@ -36,6 +38,8 @@ private slots:
     void usage();
     void ffmpegConverts();
     void ffmpegReportsFailure();
+    void faststartMovesTheIndex();
+    void faststartRefusesADamagedFile();
 };
 
 void TestCli::usage_data()
@@ -59,6 +63,14 @@ void TestCli::usage_data()
                                     << "frobnicate";
     QTest::newRow("ffmpeg without output") << QStringList {"ffmpeg"} << 2 << ""
                                            << "Missing arguments.";
+    QTest::newRow("faststart without file") << QStringList {"faststart"} << 2 << ""
+                                            << "Missing arguments.";
+    QTest::newRow("faststart with two files")
+        << QStringList {"faststart", "a.mp4", "b.mp4"} << 2 << ""
+        << "One file at a time.";
+    QTest::newRow("faststart on a missing file")
+        << QStringList {"faststart", "/no/such/file.mp4"} << 1 << ""
+        << "Failed to open the file '/no/such/file.mp4'.";
     QTest::newRow("ffmpeg option before --")
         << QStringList {"ffmpeg", "out.mp4", "-i", "x"} << 2 << ""
         << "Unknown option";
@@ -108,6 +120,42 @@ void TestCli::ffmpegReportsFailure()
              qPrintable(run.err));
     QVERIFY(run.err.contains(QStringLiteral("Log: ") + folder.filePath(QStringLiteral("out.log"))));
     QVERIFY(!QFileInfo::exists(output));
+}
+
+void TestCli::faststartMovesTheIndex()
+{
+    const QString clip = TestMedia::h264Clip();
+    QVERIFY(!clip.isEmpty());
+    TemporaryFolder folder;
+    const QString file = folder.filePath(QStringLiteral("my clip.mp4"));
+    QVERIFY(QFile::copy(clip, file));
+    QCOMPARE(Mp4Atoms::topLevelTypes(file).last(), QByteArray("moov"));
+
+    const Run run = runCli({QStringLiteral("faststart"), file});
+    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+    QCOMPARE(Mp4Atoms::topLevelTypes(file).mid(0, 2), (QList<QByteArray> {"ftyp", "moov"}));
+    QCOMPARE(run.err.split(QLatin1Char('\n'), Qt::SkipEmptyParts).last(), QStringLiteral("100%"));
+
+    // A second run finds nothing to do and changes nothing.
+    const QByteArray rewritten = folder.readFile(QStringLiteral("my clip.mp4"));
+    QCOMPARE(runCli({QStringLiteral("faststart"), file}).exitCode, 0);
+    QCOMPARE(folder.readFile(QStringLiteral("my clip.mp4")), rewritten);
+}
+
+void TestCli::faststartRefusesADamagedFile()
+{
+    TemporaryFolder folder;
+    const QByteArray damaged =
+        Mp4Atoms::atom("mdat", "media") + Mp4Atoms::moovWithTable(Mp4Atoms::stco({8})) + "tail";
+    const QString file = folder.writeFile(QStringLiteral("damaged.mp4"), damaged);
+
+    const Run run = runCli({QStringLiteral("faststart"), file});
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY2(run.err.contains(QStringLiteral("The file '%1' ends inside an atom at offset %2.")
+                                  .arg(file)
+                                  .arg(damaged.size() - 4)),
+             qPrintable(run.err));
+    QCOMPARE(folder.readFile(QStringLiteral("damaged.mp4")), damaged);
 }
 
 QTEST_GUILESS_MAIN(TestCli)
