@@ -1,6 +1,8 @@
 #include "clicommand.h"
 #include "faststartcommand.h"
 #include "ffmpegcommand.h"
+#include "framescommand.h"
+#include "probecommand.h"
 #include "util/appidentity.h"
 
 #include <QCommandLineParser>
@@ -14,6 +16,9 @@ namespace {
 const CliCommand COMMANDS[] = {
     {"ffmpeg", "Run the program's ffmpeg with progress and a log file.", runFFmpegCommand},
     {"faststart", "Move an MP4 file's index to the front, in place.", runFastStartCommand},
+    {"probe", "Show a video's size, duration, bit rate, frame rate and codec.", runProbeCommand},
+    {"frames", "Write a video's ribbon thumbnails and poster frame as PNG files.",
+     runFramesCommand},
 };
 
 QString commandList()
