@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QImage>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -42,6 +43,9 @@ private slots:
     void usage();
     void ffmpegConverts();
     void ffmpegReportsFailure();
+    void convertMakesEveryFormat();
+    void convertReportsTheFailingFormat();
+    void convertKeepsTheSource();
     void faststartMovesTheIndex();
     void faststartRefusesADamagedFile();
     void probeShowsTheVideo_data();
@@ -74,6 +78,36 @@ void TestCli::usage_data()
                                     << "frobnicate";
     QTest::newRow("ffmpeg without output") << QStringList {"ffmpeg"} << 2 << ""
                                            << "Missing arguments.";
+    QTest::newRow("convert without video") << QStringList {"convert", "--out", "x"} << 2 << ""
+                                           << "Missing arguments.";
+    QTest::newRow("convert without folder") << QStringList {"convert", "in.mp4"} << 2 << ""
+                                            << "--out is required.";
+    QTest::newRow("convert, unknown format")
+        << QStringList {"convert", "in.mp4", "--out", "x", "--formats", "webm,avi"} << 2 << ""
+        << "Unknown format 'avi'";
+    QTest::newRow("convert, malformed size")
+        << QStringList {"convert", "in.mp4", "--out", "x", "--size", "640x"} << 2 << ""
+        << "--size takes WxH";
+    QTest::newRow("convert, zero height")
+        << QStringList {"convert", "in.mp4", "--out", "x", "--height", "0"} << 2 << ""
+        << "--height takes a positive number.";
+    QTest::newRow("convert, size and height")
+        << QStringList {"convert", "in.mp4", "--out", "x", "--size", "640x360", "--height", "360"}
+        << 2 << ""
+        << "not both";
+    QTest::newRow("convert, unknown resize method")
+        << QStringList {"convert", "in.mp4", "--out", "x", "--resize", "stretch"} << 2 << ""
+        << "--resize takes pad, crop or keep.";
+    QTest::newRow("convert, unknown quality")
+        << QStringList {"convert", "in.mp4", "--out", "x", "--quality", "best"} << 2 << ""
+        << "--quality takes low, normal or high.";
+    QTest::newRow("convert, missing video")
+        << QStringList {"convert", "/no/such/video.mp4", "--out", "/tmp"} << 1 << ""
+        << "/no/such/video.mp4";
+    QTest::newRow("convert, missing watermark")
+        << QStringList {"convert", "in.mp4", "--out", "x", "--watermark-image", "/no/mark.png"} << 1
+        << ""
+        << "The watermark image '/no/mark.png' does not exist.";
     QTest::newRow("faststart without file") << QStringList {"faststart"} << 2 << ""
                                             << "Missing arguments.";
     QTest::newRow("faststart with two files")
@@ -297,6 +331,91 @@ void TestCli::framesReportsAnUnusableFolder()
     const Run run = runCli({QStringLiteral("frames"), clip, QStringLiteral("--out"), blocker});
     QCOMPARE(run.exitCode, 1);
     QCOMPARE(run.err.trimmed(), QStringLiteral("Cannot make the folder '%1'.").arg(blocker));
+}
+
+void TestCli::convertMakesEveryFormat()
+{
+    const QString clip = TestMedia::h264Clip(QSize(320, 240), 2);
+    QVERIFY(!clip.isEmpty());
+    TemporaryFolder folder;
+    const QString video = folder.filePath(QStringLiteral("my holiday.mp4"));
+    QVERIFY(QFile::copy(clip, video));
+    const QString out = folder.filePath(QStringLiteral("web out"));
+    // An old output is replaced.
+    QVERIFY(!folder.writeFile(QStringLiteral("web out/my holiday.webm"), "old").isEmpty());
+
+    const Run run = runCli({QStringLiteral("convert"), video, QStringLiteral("--out"), out,
+                            QStringLiteral("--height"), QStringLiteral("120"),
+                            QStringLiteral("--quality"), QStringLiteral("low")});
+    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+    const QStringList outputs {
+        out + QStringLiteral("/my holiday.m4v"), out + QStringLiteral("/my holiday.mp4"),
+        out + QStringLiteral("/my holiday.webm"), out + QStringLiteral("/my holiday.ogv")};
+    QStringList printed = run.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    printed.sort();
+    QStringList expected = outputs;
+    expected.sort();
+    QCOMPARE(printed, expected);
+    const QStringList codecs {"h264", "h264", "vp8", "theora"};
+    for (int i = 0; i < outputs.size(); ++i) {
+        const QJsonObject video =
+            TestMedia::stream(TestMedia::probe(outputs.at(i)), QStringLiteral("video"));
+        QCOMPARE(video.value("codec_name").toString(), codecs.at(i));
+        // 320x240 at a height of 120 is 160x120.
+        QCOMPARE(QSize(video.value("width").toInt(), video.value("height").toInt()),
+                 QSize(160, 120));
+    }
+    QCOMPARE(Mp4Atoms::topLevelTypes(outputs.at(1)).at(1), QByteArray("moov"));
+    // Only the outputs are left: no partial files, no logs of successful runs.
+    QCOMPARE(QDir(out).entryList(QDir::Files).size(), 4);
+    const QStringList lines = run.err.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QCOMPARE(lines.last(), QStringLiteral("mp4 100% lowmp4 100% webm 100% ogv 100% | total 100%"));
+}
+
+void TestCli::convertReportsTheFailingFormat()
+{
+    const QString clip = TestMedia::h264Clip(QSize(320, 240), 2);
+    QVERIFY(!clip.isEmpty());
+    TemporaryFolder folder;
+    // A PNG whose header is right but whose picture data is cut off: ffmpeg
+    // accepts the file and fails on it.
+    QImage mark(64, 64, QImage::Format_ARGB32);
+    mark.fill(Qt::red);
+    QVERIFY(mark.save(folder.filePath(QStringLiteral("mark.png"))));
+    const QString broken = folder.writeFile(QStringLiteral("broken.png"),
+                                            folder.readFile(QStringLiteral("mark.png")).left(60));
+    const QString out = folder.filePath(QStringLiteral("out"));
+
+    const Run run = runCli({QStringLiteral("convert"), clip, QStringLiteral("--out"), out,
+                            QStringLiteral("--formats"), QStringLiteral("webm"),
+                            QStringLiteral("--watermark-image"), broken});
+    QCOMPARE(run.exitCode, 1);
+    const QString base = QFileInfo(clip).completeBaseName();
+    QVERIFY2(run.err.contains(QStringLiteral("webm: Failed to convert the video file(5).")),
+             qPrintable(run.err));
+    const QString log = QStringLiteral("%1/%2.webm.log").arg(out, base);
+    QVERIFY2(run.err.contains(QStringLiteral("Log: ") + log), qPrintable(run.err));
+    QVERIFY(QFileInfo(log).size() > 0);
+    QCOMPARE(QDir(out).entryList(QDir::Files), QStringList {QFileInfo(log).fileName()});
+}
+
+void TestCli::convertKeepsTheSource()
+{
+    const QString clip = TestMedia::h264Clip(QSize(320, 240), 2);
+    QVERIFY(!clip.isEmpty());
+    TemporaryFolder folder;
+    const QString video = folder.filePath(QStringLiteral("clip.mp4"));
+    QVERIFY(QFile::copy(clip, video));
+    const QByteArray original = folder.readFile(QStringLiteral("clip.mp4"));
+
+    // The low-resolution MP4 of clip.mp4 would be clip.mp4 in the same folder.
+    const Run run =
+        runCli({QStringLiteral("convert"), video, QStringLiteral("--out"), folder.path()});
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY2(run.err.contains(QStringLiteral("would replace the video itself")),
+             qPrintable(run.err));
+    QCOMPARE(folder.readFile(QStringLiteral("clip.mp4")), original);
+    QCOMPARE(QDir(folder.path()).entryList(QDir::Files), QStringList {QStringLiteral("clip.mp4")});
 }
 
 void TestCli::faststartMovesTheIndex()
