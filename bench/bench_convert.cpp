@@ -69,7 +69,7 @@ qint64 timeRun(const QString& program, const QStringList& arguments)
     QElapsedTimer timer;
     timer.start();
     QProcess process;
-    process.setProcessChannelMode(QProcess::ForwardedOutputChannel);
+    process.setStandardOutputFile(QProcess::nullDevice());
     process.setStandardErrorFile(QProcess::nullDevice());
     process.start(program, arguments);
     process.waitForFinished(-1);
