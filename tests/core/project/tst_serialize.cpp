@@ -94,6 +94,10 @@ void TestSerialize::roundTrip_data()
     QTest::newRow("qlonglong above 32 bits") << QVariant(Q_INT64_C(5000000000));
     QTest::newRow("double fraction") << QVariant(0.1);
     QTest::newRow("double large") << QVariant(-1.5e300);
+    // Qt writes these as the character and reads them as a number.
+    QTest::newRow("signed char, tab") << QVariant::fromValue<signed char>(9);
+    QTest::newRow("char, control character") << QVariant::fromValue<char>(1);
+    QTest::newRow("unsigned char") << QVariant::fromValue<uchar>(200);
     QTest::newRow("QSize") << QVariant(QSize(640, 360));
     QTest::newRow("QSize 0x0") << QVariant(QSize(0, 0));
     QTest::newRow("QTime") << QVariant(QTime(1, 2, 3));
