@@ -1,9 +1,13 @@
 #include "clicommand.h"
 #include "ffmpegcommand.h"
+#include "framescommand.h"
+#include "probecommand.h"
+#include "uploadcommand.h"
 #include "util/appidentity.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QLoggingCategory>
 
 #include <algorithm>
 #include <iterator>
@@ -11,6 +15,10 @@
 namespace {
 const CliCommand COMMANDS[] = {
     {"ffmpeg", "Run the program's ffmpeg with progress and a log file.", runFFmpegCommand},
+    {"probe", "Show a video's size, duration, bit rate, frame rate and codec.", runProbeCommand},
+    {"frames", "Write a video's ribbon thumbnails and poster frame as PNG files.",
+     runFramesCommand},
+    {"upload", "Upload files into a folder of an FTP server.", runUploadCommand},
 };
 
 QString commandList()
@@ -35,6 +43,8 @@ int main(int argc, char* argv[])
 {
     QCoreApplication application(argc, argv);
     AppIdentity::apply();
+    // Debug messages are for developers; QT_LOGGING_RULES brings them back.
+    QLoggingCategory::setFilterRules(QStringLiteral("*.debug=false"));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(

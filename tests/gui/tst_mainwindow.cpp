@@ -17,6 +17,9 @@ void TestMainWindow::titleNamesTheApplicationAndVersion()
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     QCOMPARE(window.windowTitle(), QStringLiteral("TovaLumen 4.0"));
+    // The compiled-in images reach every program that links the GUI library.
+    QVERIFY(!window.windowIcon().isNull());
+    QVERIFY(!window.windowIcon().pixmap(32, 32).isNull());
 }
 
 QTEST_MAIN(TestMainWindow)

@@ -39,7 +39,8 @@ void FFmpegEncoder::start()
     if (m_process.state() != QProcess::NotRunning)
         return;
     if (!m_log.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        qDebug() << QStringLiteral("Failed to open the log file: '%1'").arg(m_log.fileName());
+        qDebug().noquote()
+            << QStringLiteral("Failed to open the log file: '%1'").arg(m_log.fileName());
     restart();
 }
 

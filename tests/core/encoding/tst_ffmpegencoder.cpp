@@ -46,6 +46,7 @@ private slots:
     void threadArguments_data();
     void threadArguments();
     void startWhileRunningChangesNothing();
+    void unwritableLogDoesNotStopTheRun();
     void crashIsReportedOnce();
 
 private:
@@ -370,6 +371,24 @@ void TestFFmpegEncoder::startWhileRunningChangesNothing()
     QTest::qWait(200);
     QCOMPARE(finished.count(), 1);
     QCOMPARE(m_work->readFile(QStringLiteral("runs.txt")), QByteArray("run\n"));
+}
+
+void TestFFmpegEncoder::unwritableLogDoesNotStopTheRun()
+{
+    useProgram(standIn({{"  Duration: 00:00:02.00, start\r", 0}}));
+    // A folder where the log file should be: it cannot be opened for writing.
+    QVERIFY(QDir(m_work->path()).mkdir(QStringLiteral("out.log")));
+    const QString output = m_work->filePath(QStringLiteral("out.mp4"));
+    FFmpegEncoder encoder({QStringLiteral("-i"), QStringLiteral("in.mp4")}, output);
+    QSignalSpy finished(&encoder, &VideoEncoder::finished);
+    QTest::ignoreMessage(QtDebugMsg,
+                         qPrintable(QStringLiteral("Failed to open the log file: '%1'")
+                                        .arg(m_work->filePath(QStringLiteral("out.log")))));
+    encoder.start();
+    QVERIFY(finished.wait(10000));
+    QCOMPARE(finished.first().first().toBool(), false);
+    QVERIFY(QFile::exists(output));
+    QVERIFY(encoder.getErrorLog().contains(QStringLiteral("Duration: 00:00:02.00")));
 }
 
 void TestFFmpegEncoder::crashIsReportedOnce()
