@@ -321,23 +321,20 @@ void TestSerialize::readingStopsAtTheEnclosingEnd()
 void TestSerialize::deepNestingIsAnError()
 {
     const int depth = 100000;
-    QString xml = QStringLiteral("<Settings>");
-    for (int i = 0; i < depth; ++i)
-        xml += QStringLiteral("<M type=\"QVariantMap\">");
-    xml += QStringLiteral("<V type=\"int\">1</V>");
-    for (int i = 0; i < depth; ++i)
-        xml += QStringLiteral("</M>");
-    xml += QStringLiteral("</Settings>");
+    const QString xml = QStringLiteral("<Settings>") +
+        QStringLiteral("<M type=\"QVariantMap\">").repeated(depth) +
+        QStringLiteral("<V type=\"int\">1</V>") + QStringLiteral("</M>").repeated(depth) +
+        QStringLiteral("</Settings>");
 
     QString error;
     deserialize(xml, &error);
     QVERIFY(!error.isEmpty());
 
     // The same through a variant list in stream form.
-    QByteArray nested;
-    for (int i = 0; i < depth; ++i)
-        nested += bigEndian(QMetaType::QVariantList) + QByteArray(1, '\0') + bigEndian(1);
-    nested += bigEndian(QMetaType::Int) + QByteArray(1, '\0') + bigEndian(1);
+    const QByteArray listOfOne =
+        bigEndian(QMetaType::QVariantList) + QByteArray(1, '\0') + bigEndian(1);
+    const QByteArray nested =
+        listOfOne.repeated(depth) + bigEndian(QMetaType::Int) + QByteArray(1, '\0') + bigEndian(1);
     QCOMPARE(deserialize(entry(QStringLiteral("QVariantList"),
                                streamForm(QMetaType::QVariantList, bigEndian(1) + nested))),
              QVariantMap());
