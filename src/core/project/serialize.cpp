@@ -26,6 +26,16 @@ bool isXmlName(const QString& key)
     return !reader.hasError() && name == key;
 }
 
+// Whether values of the type are kept as text. String lists are not, so that
+// an empty list and a list of one empty string stay apart; nor are the
+// character types, whose text is the character itself while reading expects
+// its number.
+bool hasTextForm(int type)
+{
+    return type != QMetaType::QStringList && type != QMetaType::Char && type != QMetaType::SChar &&
+        type != QMetaType::UChar;
+}
+
 QString streamForm(const QVariant& value)
 {
     QByteArray bytes;
@@ -204,7 +214,7 @@ QVariant decodeStreamForm(const QString& text, int type)
 QVariant readValue(QXmlStreamReader& reader, int type)
 {
     const QString text = reader.readElementText(QXmlStreamReader::SkipChildElements);
-    if (type != QMetaType::QStringList && QVariant(text).canConvert(type)) {
+    if (hasTextForm(type) && QVariant(text).canConvert(type)) {
         QVariant value(text);
         // Text that does not convert leaves the type's empty value, and the
         // entry stays.
@@ -255,7 +265,7 @@ void Serialize(QXmlStreamWriter& writer, const QMap<QString, QVariant>& map)
         writer.writeAttribute(TypeAttribute, QString::fromLatin1(value.typeName()));
         if (value.userType() == QMetaType::QVariantMap)
             Serialize(writer, value.toMap());
-        else if (value.userType() == QMetaType::QStringList || !value.canConvert<QString>())
+        else if (!hasTextForm(value.userType()) || !value.canConvert<QString>())
             writer.writeCharacters(streamForm(value));
         else
             writer.writeCharacters(value.toString());

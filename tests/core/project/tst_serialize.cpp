@@ -94,6 +94,10 @@ void TestSerialize::roundTrip_data()
     QTest::newRow("qlonglong above 32 bits") << QVariant(Q_INT64_C(5000000000));
     QTest::newRow("double fraction") << QVariant(0.1);
     QTest::newRow("double large") << QVariant(-1.5e300);
+    // Qt writes these as the character and reads them as a number.
+    QTest::newRow("signed char, tab") << QVariant::fromValue<signed char>(9);
+    QTest::newRow("char, control character") << QVariant::fromValue<char>(1);
+    QTest::newRow("unsigned char") << QVariant::fromValue<uchar>(200);
     QTest::newRow("QSize") << QVariant(QSize(640, 360));
     QTest::newRow("QSize 0x0") << QVariant(QSize(0, 0));
     QTest::newRow("QTime") << QVariant(QTime(1, 2, 3));
@@ -317,23 +321,20 @@ void TestSerialize::readingStopsAtTheEnclosingEnd()
 void TestSerialize::deepNestingIsAnError()
 {
     const int depth = 100000;
-    QString xml = QStringLiteral("<Settings>");
-    for (int i = 0; i < depth; ++i)
-        xml += QStringLiteral("<M type=\"QVariantMap\">");
-    xml += QStringLiteral("<V type=\"int\">1</V>");
-    for (int i = 0; i < depth; ++i)
-        xml += QStringLiteral("</M>");
-    xml += QStringLiteral("</Settings>");
+    const QString xml = QStringLiteral("<Settings>") +
+        QStringLiteral("<M type=\"QVariantMap\">").repeated(depth) +
+        QStringLiteral("<V type=\"int\">1</V>") + QStringLiteral("</M>").repeated(depth) +
+        QStringLiteral("</Settings>");
 
     QString error;
     deserialize(xml, &error);
     QVERIFY(!error.isEmpty());
 
     // The same through a variant list in stream form.
-    QByteArray nested;
-    for (int i = 0; i < depth; ++i)
-        nested += bigEndian(QMetaType::QVariantList) + QByteArray(1, '\0') + bigEndian(1);
-    nested += bigEndian(QMetaType::Int) + QByteArray(1, '\0') + bigEndian(1);
+    const QByteArray listOfOne =
+        bigEndian(QMetaType::QVariantList) + QByteArray(1, '\0') + bigEndian(1);
+    const QByteArray nested =
+        listOfOne.repeated(depth) + bigEndian(QMetaType::Int) + QByteArray(1, '\0') + bigEndian(1);
     QCOMPARE(deserialize(entry(QStringLiteral("QVariantList"),
                                streamForm(QMetaType::QVariantList, bigEndian(1) + nested))),
              QVariantMap());
