@@ -15,6 +15,7 @@
     "use strict";
 
     var DONE_MARK = "tlmReady";
+    var MUTED_MARK = "tlmMuted"; // muted by this script, not by the visitor
     var script = document.currentScript;
     var folder = script && script.src ? script.src.replace(/[^\/]*$/, "") : "";
 
@@ -51,15 +52,17 @@
     // button that brings the sound back.
     function play(block, video) {
         var attempt = video.play();
-        if (!attempt || typeof attempt.catch !== "function")
+        if (!attempt || typeof attempt.then !== "function")
             return;
-        attempt.catch(function (error) {
+        attempt.then(function () {
+            if (video.muted && block.dataset[MUTED_MARK])
+                showUnmute(block, video);
+        }, function (error) {
             if (!error || error.name !== "NotAllowedError" || video.muted)
                 return;
             video.muted = true;
-            var muted = video.play();
-            if (muted && typeof muted.then === "function")
-                muted.then(function () { showUnmute(block, video); }, function () {});
+            block.dataset[MUTED_MARK] = "1";
+            play(block, video);
         });
     }
 
@@ -69,6 +72,7 @@
         var button = makeButton(block, "tlm_unmute", "Unmute");
         button.textContent = "\uD83D\uDD07 Unmute";
         function remove() {
+            delete block.dataset[MUTED_MARK];
             if (button.parentNode)
                 button.parentNode.removeChild(button);
         }
