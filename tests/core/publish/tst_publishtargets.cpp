@@ -294,9 +294,12 @@ void TestPublishTargets::publishToFtp()
     PublishThread ftpJob(nullptr, parameters);
     ftpJob.makeUri(QString());
     QStringList items;
-    connect(&ftpJob, &PublishThread::item, this, [&items](const QString& item) { items << item; });
+    // Read only once the job has ended.
+    connect(
+        &ftpJob, &PublishThread::item, this, [&items](const QString& item) { items << item; },
+        Qt::DirectConnection);
     ftpJob.start();
-    QTRY_VERIFY_WITH_TIMEOUT(ftpJob.QThread::isFinished(), 120000);
+    QVERIFY(ftpJob.wait(120000));
     QVERIFY2(!ftpJob.hasError(), qPrintable(ftpJob.getError()));
     QVERIFY(ftpJob.isFinished());
 
