@@ -21,10 +21,11 @@ enum class ParseOutcome { Proceed, Exit };
 
 // Adds --help, parses and handles the outcomes every command shares: --help
 // prints the help text and yields ExitSuccess, a malformed command line (or
-// too few positional arguments) prints the error and the usage and yields
-// ExitUsage. `exitCode` is set when the outcome is Exit.
+// too few or, when a maximum is given, too many positional arguments) prints
+// the error and the usage and yields ExitUsage. `exitCode` is set when the
+// outcome is Exit.
 ParseOutcome parseCommandLine(QCommandLineParser& parser, const QStringList& arguments,
-                              int minimumPositionals, int& exitCode);
+                              int minimumPositionals, int& exitCode, int maximumPositionals = -1);
 
 // Writes a line to standard error.
 void printError(const QString& text);

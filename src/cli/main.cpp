@@ -1,5 +1,7 @@
 #include "clicommand.h"
 #include "ffmpegcommand.h"
+#include "framescommand.h"
+#include "probecommand.h"
 #include "util/appidentity.h"
 
 #include <QCommandLineParser>
@@ -12,6 +14,9 @@
 namespace {
 const CliCommand COMMANDS[] = {
     {"ffmpeg", "Run the program's ffmpeg with progress and a log file.", runFFmpegCommand},
+    {"probe", "Show a video's size, duration, bit rate, frame rate and codec.", runProbeCommand},
+    {"frames", "Write a video's ribbon thumbnails and poster frame as PNG files.",
+     runFramesCommand},
 };
 
 QString commandList()

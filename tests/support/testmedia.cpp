@@ -50,20 +50,35 @@ QString generate(const QStringList& arguments, const QString& extension)
     return path;
 }
 
+QStringList testPicture(const QSize& size, double seconds)
+{
+    return {QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
+            QStringLiteral("testsrc2=size=%1x%2:rate=25:duration=%3")
+                .arg(size.width())
+                .arg(size.height())
+                .arg(seconds)};
+}
+
+QStringList testTone(double seconds)
+{
+    return {QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
+            QStringLiteral("sine=frequency=440:sample_rate=44100:duration=%1").arg(seconds)};
+}
+
+QString videoClip(const QStringList& codecArguments, const QString& extension, const QSize& size,
+                  double seconds)
+{
+    return generate(testPicture(size, seconds) + codecArguments, extension);
+}
+
 QString h264Clip(const QSize& size, int seconds)
 {
-    const QString video = QStringLiteral("testsrc2=size=%1x%2:rate=25:duration=%3")
-                              .arg(size.width())
-                              .arg(size.height())
-                              .arg(seconds);
-    const QString audio =
-        QStringLiteral("sine=frequency=440:sample_rate=44100:duration=%1").arg(seconds);
-    return generate({QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"), video,
-                     QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"), audio,
-                     QStringLiteral("-c:v"), QStringLiteral("libx264"), QStringLiteral("-preset"),
-                     QStringLiteral("ultrafast"), QStringLiteral("-pix_fmt"),
-                     QStringLiteral("yuv420p"), QStringLiteral("-c:a"), QStringLiteral("aac"),
-                     QStringLiteral("-shortest")},
+    return generate(testPicture(size, seconds) + testTone(seconds) +
+                        QStringList {QStringLiteral("-c:v"), QStringLiteral("libx264"),
+                                     QStringLiteral("-preset"), QStringLiteral("ultrafast"),
+                                     QStringLiteral("-pix_fmt"), QStringLiteral("yuv420p"),
+                                     QStringLiteral("-c:a"), QStringLiteral("aac"),
+                                     QStringLiteral("-shortest")},
                     QStringLiteral("mp4"));
 }
 } // namespace TestMedia

@@ -18,4 +18,14 @@ QString generate(const QStringList& arguments, const QString& extension);
 
 // testsrc2 video with a sine tone, H.264 and AAC in MP4.
 QString h264Clip(const QSize& size = QSize(320, 240), int seconds = 3);
+
+// The ffmpeg input arguments of a testsrc2 picture at 25 frames per second.
+QStringList testPicture(const QSize& size, double seconds);
+// The ffmpeg input arguments of a sine tone.
+QStringList testTone(double seconds);
+
+// testsrc2 video alone, encoded with the given codec arguments
+// ({"-c:v", "libvpx"}) into a file with the given extension ("webm").
+QString videoClip(const QStringList& codecArguments, const QString& extension,
+                  const QSize& size = QSize(320, 240), double seconds = 3);
 } // namespace TestMedia

@@ -1,0 +1,5 @@
+#include "batchlistitem.h"
+
+BatchListItem::BatchListItem(QObject* parent)
+    : ProjectListItemDelegate(1, parent)
+{ }

@@ -1,0 +1,5 @@
+#include "recentprojectlistitem.h"
+
+RecentProjectListItem::RecentProjectListItem(QObject* parent)
+    : ProjectListItemDelegate(2, parent)
+{ }
