@@ -127,11 +127,12 @@ void PublishThread::makeUri(const QString& suffix)
     };
     for (const auto& output : outputs) {
         if (m_parameters.contains(output.source))
-            m_parameters.insert(output.address, files + media + QLatin1String(output.extension));
+            m_parameters.insert(output.address,
+                                QString(files + media + QLatin1String(output.extension)));
     }
     // The player lies in the media folder: it plays the MP4 by its bare name.
     if (m_parameters.value(VIDEO_FLASH).toBool() && m_parameters.contains(VIDEO_MPEG4_FORMAT))
-        m_parameters.insert(VIDEO_FLASH_URI, media + QStringLiteral(".m4v"));
+        m_parameters.insert(VIDEO_FLASH_URI, QString(media + QStringLiteral(".m4v")));
 }
 
 QString PublishThread::createVideoElement() const
@@ -259,7 +260,8 @@ void PublishThread::setBatchLinks()
         const QString base = completeBaseName(page);
         const QString suffix = suffixOf(page);
         const auto number = [](int i) { return i == 0 ? QString() : QString::number(i); };
-        m_parameters.insert(PUBLISH_INDEX_FILE, base + number(index) + QLatin1Char('.') + suffix);
+        m_parameters.insert(PUBLISH_INDEX_FILE,
+                            QString(base + number(index) + QLatin1Char('.') + suffix));
         if (index < count - 1)
             next = NEXT_LINK_HEAD + base + QString::number(index + 1) + QStringLiteral("-howto.") +
                 suffix + NEXT_LINK_TAIL;

@@ -323,12 +323,12 @@ void TestVideoElement::addresses_data()
         << all
         << Parameters {
                {QStringLiteral("FilesUri"), folder},
-               {QStringLiteral("PosterUri"), folder + "My_clip.final.jpg"},
-               {QStringLiteral("VideoMpeg4Uri"), folder + "My_clip.final.m4v"},
-               {QStringLiteral("VideoWebMUri"), folder + "My_clip.final.webm"},
-               {QStringLiteral("VideoTheoraUri"), folder + "My_clip.final.ogv"},
-               {QStringLiteral("VideoLowMpeg4Uri"), folder + "My_clip.final.mp4"},
-               {QStringLiteral("VideoFlashUri"), "My_clip.final.m4v"},
+               {QStringLiteral("PosterUri"), QString(folder + "My_clip.final.jpg")},
+               {QStringLiteral("VideoMpeg4Uri"), QString(folder + "My_clip.final.m4v")},
+               {QStringLiteral("VideoWebMUri"), QString(folder + "My_clip.final.webm")},
+               {QStringLiteral("VideoTheoraUri"), QString(folder + "My_clip.final.ogv")},
+               {QStringLiteral("VideoLowMpeg4Uri"), QString(folder + "My_clip.final.mp4")},
+               {QStringLiteral("VideoFlashUri"), QStringLiteral("My_clip.final.m4v")},
            };
 
     Parameters flashWithoutMp4 = baseParameters();
