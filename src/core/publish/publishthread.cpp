@@ -97,6 +97,12 @@ PublishThread::PublishThread(QObject* parent, const QMap<QString, QVariant>& par
     , m_parameters(parameters)
 { }
 
+PublishThread::~PublishThread()
+{
+    cancel();
+    wait();
+}
+
 void PublishThread::cancel()
 {
     m_canceled = true;

@@ -20,6 +20,8 @@ class PublishThread : public QThread
 public:
     // Works on a copy of the publish parameter map.
     PublishThread(QObject* parent, const QMap<QString, QVariant>& parameters);
+    // A job still running is cancelled and waited for.
+    ~PublishThread() override;
 
     // Writes the relative addresses of the media folder and the published
     // files into the map. `suffix` follows the media folder's name: empty,

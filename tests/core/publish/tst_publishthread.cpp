@@ -7,8 +7,8 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
-#include <QSignalSpy>
 #include <QRegularExpression>
+#include <QSignalSpy>
 #include <QTest>
 
 #include <functional>
