@@ -16,7 +16,12 @@ FtpFileManager::FtpFileManager(const QUrl& server)
     connect(m_ftp.get(), &QFtp::dataTransferProgress, this, &FtpFileManager::dataTransferProgress);
 }
 
-FtpFileManager::~FtpFileManager() = default;
+FtpFileManager::~FtpFileManager()
+{
+    // The client aborts and closes as it goes; this object is no longer
+    // there to hear about it.
+    m_ftp->disconnect(this);
+}
 
 QString FtpFileManager::errorString() const
 {
