@@ -3,6 +3,7 @@
 #include "framescommand.h"
 #include "probecommand.h"
 #include "publishcommand.h"
+#include "uploadcommand.h"
 #include "util/appidentity.h"
 
 #include <QCommandLineParser>
@@ -20,6 +21,7 @@ const CliCommand COMMANDS[] = {
      runFramesCommand},
     {"publish", "Publish converted video with its page into a folder or onto an FTP server.",
      runPublishCommand},
+    {"upload", "Upload files into a folder of an FTP server.", runUploadCommand},
 };
 
 QString commandList()

@@ -1,8 +1,10 @@
+#include "ftpserverfixture.h"
 #include "temporaryfolder.h"
 #include "testmedia.h"
 #include "video/videofile.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -17,9 +19,11 @@ struct Run
     QString err;
 };
 
-Run runCli(const QStringList& arguments)
+Run runCli(const QStringList& arguments,
+           const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment())
 {
     QProcess cli;
+    cli.setProcessEnvironment(environment);
     cli.start(QStringLiteral(TOVALUMEN_CLI), arguments);
     Run run;
     if (!cli.waitForFinished(60000) || cli.exitStatus() != QProcess::NormalExit)
@@ -47,6 +51,13 @@ private slots:
     void framesWritesRibbonAndPoster_data();
     void framesWritesRibbonAndPoster();
     void framesReportsAnUnusableFolder();
+    void uploadMakesFolders_data();
+    void uploadMakesFolders();
+    void uploadReportsFailure_data();
+    void uploadReportsFailure();
+
+private:
+    FtpServerFixture m_ftpServer;
 };
 
 void TestCli::usage_data()
@@ -70,6 +81,13 @@ void TestCli::usage_data()
                                     << "frobnicate";
     QTest::newRow("ffmpeg without output") << QStringList {"ffmpeg"} << 2 << ""
                                            << "Missing arguments.";
+    QTest::newRow("help lists upload") << QStringList {"--help"} << 0 << "upload"
+                                       << "";
+    QTest::newRow("upload without address") << QStringList {"upload", "file.txt"} << 2 << ""
+                                            << "Missing arguments.";
+    QTest::newRow("upload to another scheme")
+        << QStringList {"upload", "file.txt", "http://example.invalid/folder"} << 2 << ""
+        << "Not an address of the form ftp://";
     QTest::newRow("ffmpeg option before --")
         << QStringList {"ffmpeg", "out.mp4", "-i", "x"} << 2 << ""
         << "Unknown option";
@@ -285,6 +303,93 @@ void TestCli::framesReportsAnUnusableFolder()
     const Run run = runCli({QStringLiteral("frames"), clip, QStringLiteral("--out"), blocker});
     QCOMPARE(run.exitCode, 1);
     QCOMPARE(run.err.trimmed(), QStringLiteral("Cannot make the folder '%1'.").arg(blocker));
+}
+
+void TestCli::uploadMakesFolders_data()
+{
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<bool>("passwordInAddress");
+
+    QTest::newRow("new nested folder") << "/new/deeper folder" << false;
+    QTest::newRow("existing folder") << "/existing" << false;
+    QTest::newRow("root, password in the address") << "/" << true;
+}
+
+void TestCli::uploadMakesFolders()
+{
+    QFETCH(QString, folder);
+    QFETCH(bool, passwordInAddress);
+
+    if (!m_ftpServer.isRunning())
+        QVERIFY2(m_ftpServer.start(), qPrintable(m_ftpServer.errorString()));
+    QVERIFY(QDir(m_ftpServer.rootPath()).mkpath(QStringLiteral("existing")));
+    TemporaryFolder local;
+    const QString tag = QString::fromLatin1(QTest::currentDataTag()).section(' ', 0, 0);
+    QByteArray content(20000, Qt::Uninitialized);
+    for (int i = 0; i < content.size(); ++i)
+        content[i] = static_cast<char>(i % 253);
+    const QStringList files {local.writeFile(tag + QStringLiteral("-empty.bin"), QByteArray()),
+                             local.writeFile(tag + QStringLiteral("-data.bin"), content)};
+
+    QUrl address = m_ftpServer.url();
+    address.setPath(folder);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    if (passwordInAddress)
+        address.setPassword(m_ftpServer.password());
+    else
+        environment.insert(QStringLiteral("TOVALUMEN_FTP_PASSWORD"), m_ftpServer.password());
+    const Run run =
+        runCli(QStringList {QStringLiteral("upload")} << files << address.toString(), environment);
+
+    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+    const QString serverFolder = m_ftpServer.localPath(folder);
+    QCOMPARE(QFileInfo(serverFolder + QLatin1Char('/') + tag + QStringLiteral("-empty.bin")).size(),
+             qint64(0));
+    QFile uploaded(serverFolder + QLatin1Char('/') + tag + QStringLiteral("-data.bin"));
+    QVERIFY(uploaded.open(QIODevice::ReadOnly));
+    QVERIFY(uploaded.readAll() == content);
+    QVERIFY2(run.err.contains(tag + QStringLiteral("-data.bin: 100%")), qPrintable(run.err));
+}
+
+void TestCli::uploadReportsFailure_data()
+{
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<bool>("missingFile");
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<QString>("stderrHas");
+
+    QTest::newRow("wrong password") << "wrong" << false << "/"
+                                    << "Login failed:\n";
+    QTest::newRow("missing file") << "" << true << "/"
+                                  << "Cannot read '";
+    QTest::newRow("file in the way of a folder") << "" << false << "/blocker/inner"
+                                                 << "Creating directory failed:\n";
+}
+
+void TestCli::uploadReportsFailure()
+{
+    QFETCH(QString, password);
+    QFETCH(bool, missingFile);
+    QFETCH(QString, folder);
+    QFETCH(QString, stderrHas);
+
+    if (!m_ftpServer.isRunning())
+        QVERIFY2(m_ftpServer.start(), qPrintable(m_ftpServer.errorString()));
+    QFile blocker(m_ftpServer.localPath(QStringLiteral("blocker")));
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    TemporaryFolder local;
+    const QString file = missingFile ? local.filePath(QStringLiteral("missing.bin"))
+                                     : local.writeFile(QStringLiteral("f.bin"), "bytes");
+    QUrl address = m_ftpServer.url();
+    address.setPath(folder);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("TOVALUMEN_FTP_PASSWORD"),
+                       password.isEmpty() ? m_ftpServer.password() : password);
+
+    const Run run = runCli({QStringLiteral("upload"), file, address.toString()}, environment);
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY2(run.err.contains(stderrHas), qPrintable(run.err));
 }
 
 QTEST_GUILESS_MAIN(TestCli)

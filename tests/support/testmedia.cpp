@@ -38,7 +38,7 @@ QString generate(const QStringList& arguments, const QString& extension)
                  QStringList {QStringLiteral("-y"), QStringLiteral("-nostdin"),
                               QStringLiteral("-v"), QStringLiteral("error")} +
                      arguments + QStringList {partial});
-    const bool finished = ffmpeg.waitForFinished(180000);
+    const bool finished = ffmpeg.waitForFinished(600000);
     if (!finished || ffmpeg.exitStatus() != QProcess::NormalExit || ffmpeg.exitCode() != 0) {
         QWARN(qPrintable(QStringLiteral("ffmpeg failed to make a test clip: ") +
                          QString::fromLocal8Bit(ffmpeg.readAll())));

@@ -83,6 +83,8 @@ void VideoFile::close()
     m_videoStream = -1;
     m_pixelFormat = -1;
     m_image = QImage();
+    m_info = VideoInfo();
+    m_duration = 0;
 }
 
 bool VideoFile::openFile(const QString& path, QString* error)
@@ -134,6 +136,12 @@ QString VideoFile::open(const QString& path)
     QString message = openDecoder();
     if (message.isEmpty())
         message = prepareImage();
+    if (message.isEmpty()) {
+        // Read once: the decoder changes its own fields while it decodes on
+        // the loader's thread, and these are asked for from the GUI thread.
+        m_info = readInfo();
+        m_duration = readDuration();
+    }
     return message;
 }
 
@@ -193,10 +201,8 @@ qint64 VideoFile::streamStart() const
     return start == AV_NOPTS_VALUE ? 0 : start;
 }
 
-qint64 VideoFile::getDuration() const
+qint64 VideoFile::readDuration() const
 {
-    if (!m_codec)
-        return 0;
     const AVStream* stream = m_format->streams[m_videoStream];
     // The stream's own length where the container tells it: containers
     // disagree on whether their duration runs from time 0 (MP4, Matroska) or
@@ -209,19 +215,10 @@ qint64 VideoFile::getDuration() const
     return std::max<qint64>(0, end - streamStart());
 }
 
-QSize VideoFile::getSize() const
-{
-    if (!m_codec)
-        return QSize(-1, -1);
-    return QSize(m_codec->width, m_codec->height);
-}
-
-VideoInfo VideoFile::getInfo() const
+VideoInfo VideoFile::readInfo() const
 {
     VideoInfo info;
-    if (!m_codec)
-        return info;
-    info.size = getSize();
+    info.size = QSize(m_codec->width, m_codec->height);
     info.bitRate = static_cast<double>(m_codec->bit_rate);
     info.codec = QString::fromLatin1(m_codec->codec->name);
     const AVStream* stream = m_format->streams[m_videoStream];
@@ -233,6 +230,21 @@ VideoInfo VideoFile::getInfo() const
     if (m_format->duration != AV_NOPTS_VALUE)
         info.duration = VideoMath::displayDuration(m_format->duration);
     return info;
+}
+
+qint64 VideoFile::getDuration() const
+{
+    return m_duration;
+}
+
+QSize VideoFile::getSize() const
+{
+    return m_info.size;
+}
+
+VideoInfo VideoFile::getInfo() const
+{
+    return m_info;
 }
 
 bool VideoFile::seek(qint64 position)

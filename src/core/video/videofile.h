@@ -33,7 +33,8 @@ struct VideoInfo
 // Positions and durations are in units of the video stream's time base,
 // counted from the stream's start time. Opening happens on one thread; seek()
 // and nextFrame() may then run on another (the frame loader's), which must be
-// their only caller: the reader has no lock of its own.
+// their only caller: the reader has no lock of its own. The size, duration and
+// information are taken at opening and may be read from any thread.
 class VideoFile : public QObject
 {
     Q_OBJECT
@@ -74,6 +75,8 @@ private:
     QString openDecoder();
     QString prepareImage();
     qint64 streamStart() const;
+    qint64 readDuration() const;
+    VideoInfo readInfo() const;
     bool isBeforeSeekTarget(const AVFrame* frame) const;
     QImage convert(const AVFrame* frame);
 
@@ -87,4 +90,7 @@ private:
     int m_pixelFormat = -1;
     QImage m_image;
     qint64 m_seekTarget = 0;
+    // Taken when the file is opened, for the other threads.
+    VideoInfo m_info;
+    qint64 m_duration = 0;
 };

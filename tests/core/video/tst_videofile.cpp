@@ -90,6 +90,7 @@ private slots:
     void durationAndInfo_data();
     void durationAndInfo();
     void returnedPicturesStayPut();
+    void sizeStaysAsOpened();
     void openFailures_data();
     void openFailures();
     void failedOpenClosesThePreviousFile();
@@ -253,6 +254,27 @@ void TestVideoFile::returnedPicturesStayPut()
     const QImage second = video.nextFrame();
     QVERIFY(second != kept);
     QCOMPARE(first, kept);
+}
+
+void TestVideoFile::sizeStaysAsOpened()
+{
+    // Two seconds at 320 x 240, then two at 160 x 120, in one stream.
+    const QString large = TestMedia::videoClip(H264, "ts", QSize(320, 240), 2);
+    const QString small = TestMedia::videoClip(H264, "ts", QSize(160, 120), 2);
+    QVERIFY(!large.isEmpty() && !small.isEmpty());
+    const QString clip = TestMedia::generate(
+        {"-i", QStringLiteral("concat:%1|%2").arg(large, small), "-c", "copy"}, "ts");
+    QVERIFY(!clip.isEmpty());
+    VideoFile video;
+    QVERIFY(video.openFile(clip, nullptr));
+    QCOMPARE(video.getSize(), QSize(320, 240));
+
+    // The size is asked from another thread while the decoder runs: it is the
+    // one of the opening, and so is every picture's.
+    for (int i = 0; i < 60; ++i)
+        QCOMPARE(video.nextFrame().size(), QSize(320, 240));
+    QCOMPARE(video.getSize(), QSize(320, 240));
+    QCOMPARE(video.getInfo().size, QSize(320, 240));
 }
 
 void TestVideoFile::openFailures_data()
