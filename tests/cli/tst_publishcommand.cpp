@@ -36,10 +36,12 @@ struct Run
 };
 
 Run runCli(const QStringList& arguments,
-           const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment())
+           const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment(),
+           const QString& workingDirectory = QString())
 {
     QProcess cli;
     cli.setProcessEnvironment(environment);
+    cli.setWorkingDirectory(workingDirectory);
     cli.start(QStringLiteral(TOVALUMEN_CLI), arguments);
     Run run;
     if (!cli.waitForFinished(120000) || cli.exitStatus() != QProcess::NormalExit)
@@ -121,8 +123,7 @@ void TestPublishCommand::usage()
     QFETCH(QString, stderrHas);
 
     TemporaryFolder folder;
-    QDir::setCurrent(folder.path());
-    const Run run = runCli(arguments);
+    const Run run = runCli(arguments, QProcessEnvironment::systemEnvironment(), folder.path());
     QCOMPARE(run.exitCode, exitCode);
     QVERIFY2(run.out.contains(stdoutHas), qPrintable(run.out));
     QVERIFY2(run.err.contains(stderrHas), qPrintable(run.err));
