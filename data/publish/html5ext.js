@@ -17,7 +17,19 @@
     var DONE_MARK = "tlmReady";
     var MUTED_MARK = "tlmMuted"; // muted by this script, not by the visitor
     var script = document.currentScript;
-    var folder = script && script.src ? script.src.replace(/[^\/]*$/, "") : "";
+
+    function folderOf(element) {
+        return element && element.src ? element.src.replace(/[^\/]*$/, "") : "";
+    }
+
+    // Each block loads this script from its own media folder, just after the
+    // block; the icon comes from there, as the block published it.
+    function blockFolder(block) {
+        var next = block.nextElementSibling;
+        if (next && next.tagName === "SCRIPT" && /html5ext\.js$/.test(next.src || ""))
+            return folderOf(next);
+        return folderOf(script);
+    }
 
     function addStyle() {
         if (document.getElementById("tlm_style"))
@@ -128,7 +140,7 @@
         if (!enter)
             return;
         var button = makeButton(block, "tlm_fullscreen", "Full screen");
-        button.style.backgroundImage = "url(\"" + folder + "fullscreen.png\")";
+        button.style.backgroundImage = "url(\"" + blockFolder(block) + "fullscreen.png\")";
         button.addEventListener("click", function () {
             if (fullscreenElement()) {
                 (document.exitFullscreen || document.webkitExitFullscreen).call(document);

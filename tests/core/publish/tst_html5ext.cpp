@@ -39,8 +39,10 @@ const QStringList COLOR_VIDEO = {
     QStringLiteral("-shortest")};
 
 // A block as the program writes it: sources in the order MP4, WebM, Ogg,
-// low MP4; `attributes` go on the video start tag.
-QString block(const QString& attributes, const QStringList& sources)
+// low MP4; `attributes` go on the video start tag; the support script comes
+// from `folder`.
+QString block(const QString& attributes, const QStringList& sources,
+              const QString& folder = QStringLiteral("media"))
 {
     QString text = QStringLiteral("<div class=\"tovalumen\" style=\"position:relative;"
                                   "max-width:320px;\"><video %1 style=\"width:100%\" "
@@ -50,8 +52,8 @@ QString block(const QString& attributes, const QStringList& sources)
         text += source + QStringLiteral("\r\n");
     text += QStringLiteral("</video><div class=\"tlm_script\"><a href=\"http://example.org\">"
                            "x</a> by y v1</div></div>\r\n"
-                           "<script src=\"media/html5ext.js\" type=\"text/javascript\"></script>"
-                           "\r\n");
+                           "<script src=\"") +
+        folder + QStringLiteral("/html5ext.js\" type=\"text/javascript\"></script>\r\n");
     return text;
 }
 
@@ -209,13 +211,22 @@ void TestHtml5Ext::page()
 
 void TestHtml5Ext::blocksOfOnePageAreSetUpOnce()
 {
-    // Every block brings its own copy of the script; a page with two blocks
-    // runs it twice, and each block must still get one button of each kind.
+    // Every block brings its own copy of the script from its own media folder;
+    // a page with several blocks runs it several times. Each block must still
+    // get one button of each kind, with the icon from its own folder: the
+    // first folder here has none, as a block without controls is published.
     TemporaryFolder folder;
-    const QString attributes = QStringLiteral("controls=\"controls\" autoplay=\"autoplay\"");
+    QVERIFY(QDir().mkpath(folder.filePath(QStringLiteral("first"))));
+    QVERIFY(QFile::copy(getResourcesPath() + QStringLiteral("/publish/html5ext.js"),
+                        folder.filePath(QStringLiteral("first/html5ext.js"))));
+    const QString autoplay = QStringLiteral("autoplay=\"autoplay\"");
+    const QString controls = QStringLiteral("controls=\"controls\" ");
     const QString webm = source(QStringLiteral("clip.webm"), QStringLiteral("video/webm"));
     const QString mp4 = source(QStringLiteral("clip.m4v"), QStringLiteral("video/mp4"));
-    QVERIFY(!writePage(folder, {block(attributes, {mp4}), block(attributes, {webm})}).isEmpty());
+    QVERIFY(!writePage(folder,
+                       {block(autoplay, {mp4}, QStringLiteral("first")),
+                        block(controls + autoplay, {webm}), block(controls + autoplay, {mp4})})
+                 .isEmpty());
     LoopbackHttpServer server(folder.path());
     QVERIFY(server.listen());
 
@@ -226,10 +237,20 @@ void TestHtml5Ext::blocksOfOnePageAreSetUpOnce()
     QVERIFY2(!report.isEmpty(), qPrintable(diagnostics));
     const QByteArray seen = QJsonDocument(report).toJson(QJsonDocument::Compact);
     QVERIFY2(!report.value(QStringLiteral("timedOut")).toBool(), seen.constData());
-    QCOMPARE(report.value(QStringLiteral("videos")).toArray().size(), 2);
-    QCOMPARE(report.value(QStringLiteral("unmuteButtons")).toInt(), 2);
-    QCOMPARE(report.value(QStringLiteral("fullscreenButtons")).toArray().size(), 2);
+    QCOMPARE(report.value(QStringLiteral("videos")).toArray().size(), 3);
+    QCOMPARE(report.value(QStringLiteral("unmuteButtons")).toInt(), 3);
     QCOMPARE(report.value(QStringLiteral("creditsShown")).toInt(), 0);
+    const QJsonArray buttons = report.value(QStringLiteral("fullscreenButtons")).toArray();
+    QCOMPARE(buttons.size(), 2);
+    for (const QJsonValue& button : buttons) {
+        QVERIFY2(button.toObject()
+                     .value(QStringLiteral("image"))
+                     .toString()
+                     .endsWith(QLatin1String("/media/fullscreen.png")),
+                 seen.constData());
+        QVERIFY2(button.toObject().value(QStringLiteral("imageWidth")).toInt() > 0,
+                 seen.constData());
+    }
 }
 
 QTEST_GUILESS_MAIN(TestHtml5Ext)
