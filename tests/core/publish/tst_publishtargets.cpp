@@ -173,7 +173,7 @@ void TestPublishTargets::ftpPutFile()
     TemporaryFolder local;
     QByteArray big(300000, '\0');
     for (int i = 0; i < big.size(); ++i)
-        big[i] = char((i * 7919) % 251); // binary: CR LF must survive
+        big[i] = char((qint64(i) * 7919) % 251); // binary: CR LF must survive
     big.replace(1000, 4, "\r\n\n\r");
     const QString source = local.writeFile(QStringLiteral("clip.m4v"), big);
 
