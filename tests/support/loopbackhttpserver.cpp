@@ -52,26 +52,35 @@ void send(QTcpSocket* socket, int code, const QByteArray& type, const QByteArray
 }
 } // namespace
 
+LoopbackHttpServer::LoopbackHttpServer(QObject* parent)
+    : LoopbackHttpServer(QString(), parent)
+{ }
+
 LoopbackHttpServer::LoopbackHttpServer(const QString& root, QObject* parent)
-    : QObject(parent)
-    , m_root(QDir(root).absolutePath())
+    : QTcpServer(parent)
+    , m_root(root.isEmpty() ? QString() : QDir(root).absolutePath())
 {
-    connect(&m_server, &QTcpServer::newConnection, this, &LoopbackHttpServer::onNewConnection);
+    connect(this, &QTcpServer::newConnection, this, &LoopbackHttpServer::onNewConnection);
 }
 
 LoopbackHttpServer::~LoopbackHttpServer()
 {
     // Open connections go before the members their handlers use.
-    const QList<QTcpSocket*> sockets = m_server.findChildren<QTcpSocket*>();
+    const QList<QTcpSocket*> sockets = findChildren<QTcpSocket*>();
     for (QTcpSocket* socket : sockets) {
         socket->disconnect(this);
         delete socket;
     }
 }
 
-bool LoopbackHttpServer::listen()
+bool LoopbackHttpServer::start()
 {
-    return m_server.listen(QHostAddress::LocalHost, 0);
+    return listen(QHostAddress::LocalHost, 0);
+}
+
+QString LoopbackHttpServer::baseUrl() const
+{
+    return QStringLiteral("http://127.0.0.1:%1").arg(serverPort());
 }
 
 QUrl LoopbackHttpServer::url(const QString& path) const
@@ -79,14 +88,14 @@ QUrl LoopbackHttpServer::url(const QString& path) const
     QUrl result;
     result.setScheme(QStringLiteral("http"));
     result.setHost(QStringLiteral("127.0.0.1"));
-    result.setPort(m_server.serverPort());
+    result.setPort(serverPort());
     result.setPath(path.startsWith(QLatin1Char('/')) ? path : QLatin1Char('/') + path);
     return result;
 }
 
 void LoopbackHttpServer::onNewConnection()
 {
-    while (QTcpSocket* socket = m_server.nextPendingConnection()) {
+    while (QTcpSocket* socket = nextPendingConnection()) {
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] { onReadyRead(socket); });
         connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
             m_buffers.remove(socket);
@@ -116,25 +125,20 @@ void LoopbackHttpServer::onReadyRead(QTcpSocket* socket)
         return; // the body is still on its way
     const QByteArray body = buffer.mid(headerEnd + 4, length);
     buffer.clear();
+    m_requests << QString::fromLatin1(lines.first().trimmed());
     if (request.size() < 2) {
         send(socket, 400, "text/plain", "bad request");
         return;
     }
     const QString path = QUrl(QString::fromLatin1(request[1])).path(QUrl::FullyDecoded);
-    respond(socket, request[0], path, headers, body);
-}
-
-void LoopbackHttpServer::respond(QTcpSocket* socket, const QByteArray& method, const QString& path,
-                                 const QHash<QByteArray, QByteArray>& headers,
-                                 const QByteArray& body)
-{
-    if (method == "POST") {
+    if (request[0] == "POST") {
         send(socket, 200, "text/plain", "ok");
         emit posted(path, body);
-        return;
+    } else if (m_root.isEmpty()) {
+        send(socket, 200, "text/plain", "/* served */");
+    } else {
+        serveFile(socket, path, headers.value("range"));
     }
-    m_requested.append(path);
-    serveFile(socket, path, headers.value("range"));
 }
 
 void LoopbackHttpServer::serveFile(QTcpSocket* socket, const QString& path, const QByteArray& range)

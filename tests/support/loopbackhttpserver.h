@@ -2,33 +2,38 @@
 
 #include <QByteArray>
 #include <QHash>
-#include <QObject>
 #include <QStringList>
 #include <QTcpServer>
 #include <QUrl>
 
 class QTcpSocket;
 
-// A small HTTP/1.1 server on 127.0.0.1 for browser tests. It serves the files
-// of one folder with byte ranges (browsers fetch media in ranges) and the
-// media types of published files, can add a script to every HTML page it
-// serves, and hands the body of every POST to the test through `posted`.
-// One request per connection.
-class LoopbackHttpServer : public QObject
+// A small HTTP/1.1 server on 127.0.0.1 for tests, run by the test's own event
+// loop; one request per connection. It remembers the request lines and hands
+// the body of every POST to the test through `posted`.
+//
+// Without a folder it answers every GET with a short text body. With one it
+// serves that folder's files with byte ranges (browsers fetch media in
+// ranges) and the media types of published files, and can add a script to
+// every HTML page it serves.
+class LoopbackHttpServer : public QTcpServer
 {
     Q_OBJECT
 public:
+    explicit LoopbackHttpServer(QObject* parent = nullptr);
     explicit LoopbackHttpServer(const QString& root, QObject* parent = nullptr);
     ~LoopbackHttpServer() override;
 
-    // Listens on a free port; false when that fails.
-    bool listen();
+    // Listens on a free loopback port; false when that fails.
+    bool start();
+    // "http://127.0.0.1:port"
+    QString baseUrl() const;
     QUrl url(const QString& path) const;
+    // Request lines received so far ("GET /path HTTP/1.1").
+    QStringList requests() const { return m_requests; }
 
     // Inserted as an inline script before "</body>" of every served HTML file.
     void setInjectedScript(const QByteArray& script) { m_script = script; }
-    // The paths of the GET requests served so far, in order.
-    QStringList requestedPaths() const { return m_requested; }
 
 signals:
     void posted(const QString& path, const QByteArray& body);
@@ -36,13 +41,10 @@ signals:
 private:
     void onNewConnection();
     void onReadyRead(QTcpSocket* socket);
-    void respond(QTcpSocket* socket, const QByteArray& method, const QString& path,
-                 const QHash<QByteArray, QByteArray>& headers, const QByteArray& body);
     void serveFile(QTcpSocket* socket, const QString& path, const QByteArray& range);
 
-    QTcpServer m_server;
     QString m_root;
     QByteArray m_script;
-    QStringList m_requested;
+    QStringList m_requests;
     QHash<QTcpSocket*, QByteArray> m_buffers;
 };

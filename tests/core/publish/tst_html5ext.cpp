@@ -172,7 +172,7 @@ void TestHtml5Ext::page()
     TemporaryFolder folder;
     QVERIFY(!writePage(folder, {block(attributes, sources)}).isEmpty());
     LoopbackHttpServer server(folder.path());
-    QVERIFY(server.listen());
+    QVERIFY(server.start());
 
     QString diagnostics;
     const QJsonObject report =
@@ -228,7 +228,7 @@ void TestHtml5Ext::blocksOfOnePageAreSetUpOnce()
                         block(controls + autoplay, {webm}), block(controls + autoplay, {mp4})})
                  .isEmpty());
     LoopbackHttpServer server(folder.path());
-    QVERIFY(server.listen());
+    QVERIFY(server.start());
 
     QString diagnostics;
     const QJsonObject report = probePage(
