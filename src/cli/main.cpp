@@ -1,4 +1,6 @@
 #include "clicommand.h"
+#include "convertcommand.h"
+#include "faststartcommand.h"
 #include "ffmpegcommand.h"
 #include "framescommand.h"
 #include "probecommand.h"
@@ -16,6 +18,8 @@
 namespace {
 const CliCommand COMMANDS[] = {
     {"ffmpeg", "Run the program's ffmpeg with progress and a log file.", runFFmpegCommand},
+    {"convert", "Convert a video into the web formats, all at once.", runConvertCommand},
+    {"faststart", "Move an MP4 file's index to the front, in place.", runFastStartCommand},
     {"probe", "Show a video's size, duration, bit rate, frame rate and codec.", runProbeCommand},
     {"frames", "Write a video's ribbon thumbnails and poster frame as PNG files.",
      runFramesCommand},

@@ -1,9 +1,9 @@
+#include "clirunner.h"
 #include "ftpserverfixture.h"
 #include "temporaryfolder.h"
 
 #include <QDir>
 #include <QDirIterator>
-#include <QProcess>
 #include <QTest>
 
 // tovalumen-cli publish as a user runs it: options, exit codes, messages and
@@ -28,30 +28,6 @@ private:
 };
 
 namespace {
-struct Run
-{
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
-Run runCli(const QStringList& arguments,
-           const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment(),
-           const QString& workingDirectory = QString())
-{
-    QProcess cli;
-    cli.setProcessEnvironment(environment);
-    cli.setWorkingDirectory(workingDirectory);
-    cli.start(QStringLiteral(TOVALUMEN_CLI), arguments);
-    Run run;
-    if (!cli.waitForFinished(120000) || cli.exitStatus() != QProcess::NormalExit)
-        return run;
-    run.exitCode = cli.exitCode();
-    run.out = QString::fromUtf8(cli.readAllStandardOutput());
-    run.err = QString::fromUtf8(cli.readAllStandardError());
-    return run;
-}
-
 QStringList filesUnder(const QString& folder)
 {
     QStringList files;
@@ -123,7 +99,7 @@ void TestPublishCommand::usage()
     QFETCH(QString, stderrHas);
 
     TemporaryFolder folder;
-    const Run run = runCli(arguments, QProcessEnvironment::systemEnvironment(), folder.path());
+    const CliRun run = runCli(arguments, QProcessEnvironment::systemEnvironment(), folder.path());
     QCOMPARE(run.exitCode, exitCode);
     QVERIFY2(run.out.contains(stdoutHas), qPrintable(run.out));
     QVERIFY2(run.err.contains(stderrHas), qPrintable(run.err));
@@ -156,10 +132,11 @@ void TestPublishCommand::publishesIntoFolder()
     QFETCH(QStringList, pageHas);
 
     TemporaryFolder target;
-    const Run run = runCli(QStringList {"publish", "--out", target.filePath("site"), "--page",
-                                        "clip.html", "--title", "My \"clip\"", "--size", "640x360",
-                                        "--poster", m_poster, "--mp4", m_mp4, "--webm", m_webm} +
-                           options);
+    const CliRun run =
+        runCli(QStringList {"publish", "--out", target.filePath("site"), "--page", "clip.html",
+                            "--title", "My \"clip\"", "--size", "640x360", "--poster", m_poster,
+                            "--mp4", m_mp4, "--webm", m_webm} +
+               options);
     QVERIFY2(run.exitCode == 0, qPrintable(run.err));
     QVERIFY2(run.err.trimmed().split(QLatin1Char('\n')).last().startsWith(QStringLiteral("100%")),
              qPrintable(run.err));
@@ -210,9 +187,9 @@ void TestPublishCommand::publishesToFtp()
     else
         address.setPassword(password);
 
-    const Run run = runCli({"publish", "--ftp", address.toString(), "--page", "index.html",
-                            "--title", "T", "--size", "320x240", "--webm", m_webm},
-                           environment);
+    const CliRun run = runCli({"publish", "--ftp", address.toString(), "--page", "index.html",
+                               "--title", "T", "--size", "320x240", "--webm", m_webm},
+                              environment);
     QCOMPARE(run.exitCode, exitCode);
     if (exitCode != 0) {
         QVERIFY2(run.err.contains(QStringLiteral("Login failed:")), qPrintable(run.err));

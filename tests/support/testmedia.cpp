@@ -4,7 +4,11 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
 
 namespace TestMedia {
@@ -12,6 +16,30 @@ QString ffmpegProgram()
 {
     return QStringLiteral(TOVALUMEN_FFMPEG_EXECUTABLE);
 }
+
+QString ffprobeProgram()
+{
+    return QFileInfo(ffmpegProgram()).dir().filePath(QStringLiteral("ffprobe"));
+}
+
+namespace {
+// Runs a program to its end and keeps its standard output; false (after a
+// warning with its messages) when it fails.
+bool runTool(const QString& program, const QStringList& arguments, QByteArray* output = nullptr)
+{
+    QProcess process;
+    process.start(program, arguments);
+    const bool finished = process.waitForFinished(180000);
+    if (!finished || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
+        QWARN(qPrintable(program + QStringLiteral(" failed: ") +
+                         QString::fromLocal8Bit(process.readAllStandardError())));
+        return false;
+    }
+    if (output)
+        *output = process.readAllStandardOutput();
+    return true;
+}
+} // namespace
 
 QString generate(const QStringList& arguments, const QString& extension)
 {
@@ -80,5 +108,46 @@ QString h264Clip(const QSize& size, int seconds)
                                      QStringLiteral("-c:a"), QStringLiteral("aac"),
                                      QStringLiteral("-shortest")},
                     QStringLiteral("mp4"));
+}
+
+QJsonObject probe(const QString& path)
+{
+    QByteArray json;
+    runTool(ffprobeProgram(),
+            {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_format"),
+             QStringLiteral("-show_streams"), QStringLiteral("-of"), QStringLiteral("json"), path},
+            &json);
+    return QJsonDocument::fromJson(json).object();
+}
+
+QJsonObject stream(const QJsonObject& probed, const QString& type)
+{
+    const QJsonArray streams = probed.value(QStringLiteral("streams")).toArray();
+    for (const QJsonValue& value : streams) {
+        if (value.toObject().value(QStringLiteral("codec_type")).toString() == type)
+            return value.toObject();
+    }
+    return QJsonObject();
+}
+
+QImage frameAt(const QString& path, double seconds)
+{
+    QTemporaryDir folder;
+    const QString picture = folder.filePath(QStringLiteral("frame.png"));
+    const bool done = runTool(ffmpegProgram(),
+                              {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-ss"),
+                               QString::number(seconds), QStringLiteral("-i"), path,
+                               QStringLiteral("-frames:v"), QStringLiteral("1"), picture});
+    return done ? QImage(picture) : QImage();
+}
+
+QString frameChecksums(const QString& path)
+{
+    QByteArray checksums;
+    runTool(ffmpegProgram(),
+            {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-i"), path,
+             QStringLiteral("-f"), QStringLiteral("framemd5"), QStringLiteral("-")},
+            &checksums);
+    return QString::fromUtf8(checksums);
 }
 } // namespace TestMedia

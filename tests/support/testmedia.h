@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QImage>
+#include <QJsonObject>
 #include <QSize>
 #include <QString>
 #include <QStringList>
@@ -16,6 +18,9 @@ QString ffmpegProgram();
 // with ffmpeg's messages) when ffmpeg fails.
 QString generate(const QStringList& arguments, const QString& extension);
 
+// The ffprobe program beside it.
+QString ffprobeProgram();
+
 // testsrc2 video with a sine tone, H.264 and AAC in MP4.
 QString h264Clip(const QSize& size = QSize(320, 240), int seconds = 3);
 
@@ -28,4 +33,17 @@ QStringList testTone(double seconds);
 // ({"-c:v", "libvpx"}) into a file with the given extension ("webm").
 QString videoClip(const QStringList& codecArguments, const QString& extension,
                   const QSize& size = QSize(320, 240), double seconds = 3);
+
+// What ffprobe tells about the file's format ("format") and streams
+// ("streams"); an empty object when it fails.
+QJsonObject probe(const QString& path);
+// The first stream of the given type ("video", "audio") in a probe result.
+QJsonObject stream(const QJsonObject& probed, const QString& type);
+
+// The decoded picture at the given second of the file; a null image on failure.
+QImage frameAt(const QString& path, double seconds);
+
+// One line per decoded frame with its checksum (ffmpeg's framemd5 muxer),
+// for comparing the decoded content of two files.
+QString frameChecksums(const QString& path);
 } // namespace TestMedia

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QSize>
 #include <QString>
 #include <QStringList>
 
@@ -15,7 +16,19 @@ extern const QString RESIZE_METHOD; // QString, one of the RESIZE_METHOD_ values
 extern const QString WATERMARK_TEXT; // QString, only when a watermark is on
 extern const QString WATERMARK_FILE; // QString, path of the rendered watermark PNG
 
+// Scale to cover the target, then crop.
+extern const QString RESIZE_METHOD_CROP;
+// Scale to fit inside the target, then pad (letterbox).
+extern const QString RESIZE_METHOD_PAD;
+// Scale straight to the target size.
+extern const QString RESIZE_METHOD_KEEP_RATIO;
+
 // The keys that make up a saved parameter set, in this order. The source size
 // is not among them: it follows from the video itself.
 extern const QStringList SAVED_ENCODE_PARAMS;
 } // namespace VideoEncoderParameters
+
+// Makes a packed output size concrete: (0, 0) is the source size, (0, h) the
+// source scaled to height h at its aspect ratio, anything with a width an
+// explicit size.
+QSize unpackSize(const QSize& packed, const QSize& source);

@@ -1,0 +1,6 @@
+#pragma once
+
+#include <QStringList>
+
+// tovalumen-cli faststart FILE
+int runFastStartCommand(const QStringList& arguments);

@@ -1,0 +1,20 @@
+#pragma once
+
+#include "encoding/videoencoderbuilder.h"
+
+#include <QStringList>
+
+// Ogg: Theora with Vorbis audio.
+class TheoraEncoder : public VideoEncoderBuilder
+{
+public:
+    // ffmpeg's arguments for the input, without the output path.
+    QStringList arguments(const QString& input, const QVariantMap& parameters) const;
+
+    VideoEncoder* createEncoder(const QString& input, const QString& output,
+                                QVariantMap& parameters) const override;
+    QString getExtension() const override;
+};
+
+// A new builder; the caller owns it.
+VideoEncoderBuilder* CreateTheoraEncoder();
