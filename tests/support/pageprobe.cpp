@@ -11,6 +11,9 @@ namespace {
 // waits a moment longer so that buttons added after playback starts are in.
 const char PROBE[] = R"JS(
 (function () {
+    // A frame page: the page inside the frame reports.
+    if (document.querySelector("iframe[data-probe-frame]"))
+        return;
     var started = Date.now();
     var limit = %LIMIT%;
     var settledOnce = false;

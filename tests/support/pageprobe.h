@@ -16,7 +16,9 @@ class LoopbackHttpServer;
 //   "blocks": [{left, right, width}] of div.tovalumen, "viewportWidth",
 //   "scrollWidth", "timedOut".
 // An empty object when the browser did not report; `diagnostics` then
-// holds the browser's output.
+// holds the browser's output. A page holding an iframe marked
+// "data-probe-frame" does not report itself: the page in that frame does
+// (with the frame's width as its viewport).
 QJsonObject probePage(LoopbackHttpServer& server, const QString& path,
                       const QStringList& chromiumArguments, QString* diagnostics,
                       int timeoutMs = 40000);
