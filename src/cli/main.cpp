@@ -4,6 +4,7 @@
 #include "ffmpegcommand.h"
 #include "framescommand.h"
 #include "probecommand.h"
+#include "publishcommand.h"
 #include "uploadcommand.h"
 #include "util/appidentity.h"
 
@@ -22,6 +23,8 @@ const CliCommand COMMANDS[] = {
     {"probe", "Show a video's size, duration, bit rate, frame rate and codec.", runProbeCommand},
     {"frames", "Write a video's ribbon thumbnails and poster frame as PNG files.",
      runFramesCommand},
+    {"publish", "Publish converted video with its page into a folder or onto an FTP server.",
+     runPublishCommand},
     {"upload", "Upload files into a folder of an FTP server.", runUploadCommand},
 };
 

@@ -1,45 +1,15 @@
 #include "uploadcommand.h"
 
 #include "clicommand.h"
-#include "ftp/qftp.h"
 #include "progressprinter.h"
+#include "publish/ftpfilemanager.h"
 
 #include <QCommandLineParser>
-#include <QEventLoop>
-#include <QFile>
 #include <QFileInfo>
 #include <QUrl>
 
 namespace {
 const char PASSWORD_VARIABLE[] = "TOVALUMEN_FTP_PASSWORD";
-
-// Runs what is queued on the client; true when all of it succeeded.
-bool finishQueue(QFtp& ftp)
-{
-    QEventLoop loop;
-    QObject::connect(&ftp, &QFtp::done, &loop,
-                     [&loop](bool error) { loop.exit(error ? ExitFailure : ExitSuccess); });
-    return loop.exec() == ExitSuccess;
-}
-
-// Changes into the folder from the root, making each level that is missing.
-bool enterFolder(QFtp& ftp, const QString& folder)
-{
-    ftp.cd(QStringLiteral("/"));
-    if (!finishQueue(ftp))
-        return false;
-    const QStringList levels = folder.split(QLatin1Char('/'), Qt::SkipEmptyParts);
-    for (const QString& level : levels) {
-        ftp.cd(level);
-        if (finishQueue(ftp))
-            continue;
-        ftp.mkdir(level);
-        ftp.cd(level);
-        if (!finishQueue(ftp))
-            return false;
-    }
-    return true;
-}
 
 QString progressText(const QString& name, qint64 done, qint64 total)
 {
@@ -48,27 +18,30 @@ QString progressText(const QString& name, qint64 done, qint64 total)
     return QStringLiteral("%1: %2%").arg(name, percent);
 }
 
-bool uploadFile(QFtp& ftp, const QString& path, QString& error)
+// The server path of a file in the folder.
+QString remotePath(const QString& folder, const QString& name)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        error = QStringLiteral("Cannot read '%1': %2").arg(path, file.errorString());
-        return false;
-    }
+    return folder.endsWith(QLatin1Char('/')) ? QString(folder + name)
+                                             : QString(folder + QLatin1Char('/') + name);
+}
+
+bool uploadFile(FtpFileManager& target, const QString& folder, const QString& path, QString& error)
+{
     const QString name = QFileInfo(path).fileName();
     ProgressPrinter printer;
-    const QMetaObject::Connection progress = QObject::connect(
-        &ftp, &QFtp::dataTransferProgress, [&printer, &name](qint64 done, qint64 total) {
-            printer.update(progressText(name, done, total));
-        });
-    ftp.put(&file, name, QFtp::Binary);
-    const bool ok = finishQueue(ftp);
+    const QMetaObject::Connection progress =
+        QObject::connect(&target, &FtpFileManager::dataTransferProgress,
+                         [&printer, &name](qint64 done, qint64 total) {
+                             printer.update(progressText(name, done, total));
+                         });
+    const bool ok = target.putfile(remotePath(folder, name), path);
     QObject::disconnect(progress);
     if (ok)
         printer.update(QStringLiteral("%1: 100%").arg(name));
     printer.finish();
     if (!ok)
-        error = ftp.errorString();
+        error = QFileInfo(path).isReadable() ? target.errorString()
+                                             : QStringLiteral("Cannot read '%1'.").arg(path);
     return ok;
 }
 
@@ -114,26 +87,29 @@ int runUploadCommand(const QStringList& arguments)
         printError(problem);
         return ExitFailure;
     }
-    const QString user = url.userName(QUrl::FullyDecoded);
     const QString password = qEnvironmentVariableIsSet(PASSWORD_VARIABLE)
         ? qEnvironmentVariable(PASSWORD_VARIABLE)
         : url.password(QUrl::FullyDecoded);
+    QUrl server = url;
+    server.setPassword(password, QUrl::DecodedMode);
+    // An address without a path means the server's root.
+    QString folder = url.path(QUrl::FullyDecoded);
+    while (folder.size() > 1 && folder.endsWith(QLatin1Char('/')))
+        folder.chop(1);
+    if (folder.isEmpty())
+        folder = QStringLiteral("/");
 
-    QFtp ftp;
-    ftp.connectToHost(url.host(QUrl::FullyDecoded), static_cast<quint16>(url.port(21)));
-    ftp.login(user.isEmpty() ? QString() : user, password);
-    bool ok = finishQueue(ftp) && enterFolder(ftp, url.path(QUrl::FullyDecoded));
-    QString error = ftp.errorString();
-    for (int i = 0; ok && i < files.size(); ++i)
-        ok = uploadFile(ftp, files.at(i), error);
-    if (!ok) {
-        printError(error);
+    FtpFileManager target(server);
+    if (!target.mkpath(folder)) {
+        printError(target.errorString());
         return ExitFailure;
     }
-    ftp.close();
-    if (!finishQueue(ftp)) {
-        printError(ftp.errorString());
-        return ExitFailure;
+    QString error;
+    for (const QString& file : qAsConst(files)) {
+        if (!uploadFile(target, folder, file, error)) {
+            printError(error);
+            return ExitFailure;
+        }
     }
     return ExitSuccess;
 }

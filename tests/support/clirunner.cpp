@@ -2,10 +2,12 @@
 
 #include <QProcess>
 
-CliRun runCli(const QStringList& arguments, const QProcessEnvironment& environment)
+CliRun runCli(const QStringList& arguments, const QProcessEnvironment& environment,
+              const QString& workingDirectory)
 {
     QProcess cli;
     cli.setProcessEnvironment(environment);
+    cli.setWorkingDirectory(workingDirectory);
     cli.start(QStringLiteral(TOVALUMEN_CLI), arguments);
     CliRun run;
     if (!cli.waitForFinished(60000) || cli.exitStatus() != QProcess::NormalExit)

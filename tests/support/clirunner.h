@@ -12,5 +12,7 @@ struct CliRun
     QString err;
 };
 
+// Runs in `workingDirectory`, or in the test's own when that is empty.
 CliRun runCli(const QStringList& arguments,
-              const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment());
+              const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment(),
+              const QString& workingDirectory = QString());

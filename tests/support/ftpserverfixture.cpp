@@ -12,13 +12,21 @@ from pyftpdlib.handlers import FTPHandler
 from pyftpdlib.log import config_logging
 from pyftpdlib.servers import FTPServer
 
-host, root, user, password = sys.argv[1:5]
+host, root, user, password, command_log = sys.argv[1:6]
 config_logging(level=logging.WARNING)
 authorizer = DummyAuthorizer()
 authorizer.add_user(user, password, root, perm="elradfmwMT")
-FTPHandler.authorizer = authorizer
-FTPHandler.auth_failed_timeout = 0
-server = FTPServer((host, 0), FTPHandler)
+
+class LoggingHandler(FTPHandler):
+    # Written before the command runs, so before its reply reaches the client.
+    def pre_process_command(self, line, cmd, arg):
+        with open(command_log, "a") as log:
+            log.write(line + "\n")
+        super().pre_process_command(line, cmd, arg)
+
+LoggingHandler.authorizer = authorizer
+LoggingHandler.auth_failed_timeout = 0
+server = FTPServer((host, 0), LoggingHandler)
 print(server.address[1], flush=True)
 
 def end_with_parent():
@@ -57,7 +65,7 @@ bool FtpServerFixture::start()
     }
     m_process.start(QStringLiteral("/usr/bin/python3"),
                     {QStringLiteral("-c"), QString::fromUtf8(SERVER_SCRIPT), host(), rootPath(),
-                     m_user, m_password});
+                     m_user, m_password, commandLogPath()});
     QElapsedTimer clock;
     clock.start();
     while (!m_process.canReadLine() && clock.elapsed() < START_TIMEOUT_MS &&
@@ -100,6 +108,17 @@ QUrl FtpServerFixture::url() const
     url.setUserName(m_user);
     url.setPath(QStringLiteral("/"));
     return url;
+}
+
+QString FtpServerFixture::commandLogPath() const
+{
+    return m_log.filePath(QStringLiteral("commands.log"));
+}
+
+QStringList FtpServerFixture::commands() const
+{
+    return QString::fromUtf8(m_log.readFile(QStringLiteral("commands.log")))
+        .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
 
 QString FtpServerFixture::localPath(const QString& serverPath) const

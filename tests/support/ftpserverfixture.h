@@ -4,6 +4,7 @@
 
 #include <QProcess>
 #include <QString>
+#include <QStringList>
 #include <QUrl>
 
 // A real FTP server for tests: pyftpdlib run by the system Python on a free
@@ -39,8 +40,15 @@ public:
     QString rootPath() const { return m_root.path(); }
     QString localPath(const QString& serverPath) const;
 
+    // Every command line the server received since it was made, in order,
+    // such as "USER tovalumen" or "CWD /a" (passwords included).
+    QStringList commands() const;
+
 private:
+    QString commandLogPath() const;
+
     TemporaryFolder m_root;
+    TemporaryFolder m_log; // outside the served root
     QProcess m_process;
     QString m_user = QStringLiteral("tovalumen");
     QString m_password = QStringLiteral("s3cret pass");
