@@ -311,11 +311,17 @@ void PublishThread::run()
     m_finished = true;
 }
 
+QString PublishThread::restoreDollarSigns(QString block)
+{
+    block.replace(QStringLiteral("%2524"), QStringLiteral("$"));
+    block.replace(QStringLiteral("%24"), QStringLiteral("$"));
+    return block;
+}
+
 bool PublishThread::preparePages(const QString& templates, QTemporaryFile& page,
                                  QTemporaryFile& howto)
 {
-    QString block = createVideoElement();
-    block.replace(QStringLiteral("%24"), QStringLiteral("$"));
+    QString block = restoreDollarSigns(createVideoElement());
     block.remove(SUFFIX_PLACEHOLDER);
     QString message = prepareExportFile(templates + QStringLiteral("index.html"), block, page);
     if (message.isEmpty())

@@ -29,6 +29,11 @@ public:
     void makeUri(const QString& suffix);
     // The HTML block that shows the video, from the map (after makeUri).
     QString createVideoElement() const;
+    // Turns the percent-encoded "$" of a video block back into "$", so that
+    // a "$SUFFIX$" placeholder can be found again: "%24" in addresses, and
+    // "%2524" in the Flash variables, which are encoded twice. A raw "$" is
+    // as good an address character in both places.
+    static QString restoreDollarSigns(QString block);
 
     QMap<QString, QVariant> parameters() const { return m_parameters; }
     bool hasError() const { return m_hasError; }

@@ -370,16 +370,28 @@ void TestVideoElement::addresses()
 
 void TestVideoElement::placeholderSuffixSurvivesEncoding()
 {
-    // Callers turn "%24" back into "$" to find the placeholder again.
-    PublishThread job(nullptr, baseParameters());
+    // Callers turn the encoded "$" back to find the placeholder again, in the
+    // page's addresses and in the Flash fallback's twice-encoded variables
+    // alike: a poster left as "%2524SUFFIX%2524" would point the Flash player
+    // at a folder that never exists.
+    QMap<QString, QVariant> parameters = baseParameters();
+    parameters.insert(QStringLiteral("Flash"), true);
+    PublishThread job(nullptr, parameters);
     job.makeUri(QStringLiteral("$SUFFIX$"));
-    const QString block =
-        job.createVideoElement().replace(QStringLiteral("%24"), QStringLiteral("$"));
+    const QString block = PublishThread::restoreDollarSigns(job.createVideoElement());
     QVERIFY(block.contains(QStringLiteral(
         "<source src=\"index.files/vudi5dozur$SUFFIX$/clip.m4v\" type=\"video/mp4\" />")));
     QVERIFY(block.contains(
         QStringLiteral("<script src=\"index.files/vudi5dozur$SUFFIX$/html5ext.js\"")));
+    QVERIFY(block.contains(QStringLiteral("poster=index.files/vudi5dozur$SUFFIX$/clip.jpg")));
     QVERIFY(!block.contains(QStringLiteral("%24")));
+    QVERIFY(!block.contains(QStringLiteral("%2524")));
+    // With the number the page insertion chooses, every address names the
+    // same media folder.
+    QString numbered = block;
+    numbered.replace(QStringLiteral("$SUFFIX$"), QStringLiteral("2"));
+    QCOMPARE(numbered.count(QStringLiteral("vudi5dozur2/")),
+             block.count(QStringLiteral("vudi5dozur$SUFFIX$/")));
 }
 
 QTEST_GUILESS_MAIN(TestVideoElement)
