@@ -2,6 +2,7 @@
 // the same four ffmpeg command lines run by a shell, all at once and one after
 // another, and the CPU floor: the four encodes' user time spread over every core.
 
+#include "benchstats.h"
 #include "encoding/mpeg4encoder.h"
 #include "encoding/mpeg4lowencoder.h"
 #include "encoding/theoraencoder.h"
@@ -78,11 +79,6 @@ qint64 timeRun(const QString& program, const QStringList& arguments)
     return timer.elapsed();
 }
 
-qint64 median(QVector<qint64> values)
-{
-    std::sort(values.begin(), values.end());
-    return values.at(values.size() / 2);
-}
 } // namespace
 
 int main(int argc, char* argv[])

@@ -1,6 +1,7 @@
 // What the runner costs on top of ffmpeg itself: the same encode through
 // FFmpegEncoder (progress parsing, log file) and through a bare QProcess.
 
+#include "benchstats.h"
 #include "encoding/ffmpegencoder.h"
 #include "temporaryfolder.h"
 #include "testmedia.h"
@@ -58,11 +59,6 @@ qint64 cpuMilliseconds(int who)
     return ms(usage.ru_utime) + ms(usage.ru_stime);
 }
 
-qint64 median(QVector<qint64> values)
-{
-    std::sort(values.begin(), values.end());
-    return values.at(values.size() / 2);
-}
 } // namespace
 
 int main(int argc, char* argv[])

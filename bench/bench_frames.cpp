@@ -1,3 +1,4 @@
+#include "benchstats.h"
 #include "temporaryfolder.h"
 #include "testmedia.h"
 #include "video/frameloader.h"
@@ -63,12 +64,6 @@ QString ffmpegLoop(const QString& clip, double seconds, const QString& folder)
                       .arg(k);
     }
     return script;
-}
-
-qint64 median(QList<qint64> values)
-{
-    std::sort(values.begin(), values.end());
-    return values.at(values.size() / 2);
 }
 
 struct Latency

@@ -3,6 +3,7 @@
 // and against the remux a user would run instead, and the rewriter's peak
 // memory, measured in a child process of its own.
 
+#include "benchstats.h"
 #include "encoding/qtfaststart.h"
 #include "mp4atoms.h"
 #include "temporaryfolder.h"
@@ -103,17 +104,6 @@ qint64 timeRewrite(const QString& input, const QString& output)
     if (!fixMpeg4Meta(input, output, &error, nullptr, nullptr))
         std::fprintf(stderr, "rewrite failed: %s\n", qPrintable(error));
     return timer.elapsed();
-}
-
-qint64 median(QVector<qint64> values)
-{
-    std::sort(values.begin(), values.end());
-    return values.at(values.size() / 2);
-}
-
-qint64 best(const QVector<qint64>& values)
-{
-    return *std::min_element(values.begin(), values.end());
 }
 
 // "median (best)"; the best run is the one the rest of the machine disturbed least.

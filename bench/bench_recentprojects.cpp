@@ -3,6 +3,7 @@
 // against reading all 2,000 project files, which is what a store that loaded
 // every project up front would cost at least.
 
+#include "benchstats.h"
 #include "project/project.h"
 #include "project/projectsettings.h"
 #include "project/recentprojectmanager.h"
@@ -100,11 +101,6 @@ double loadAll(const TemporaryFolder& folder)
     return elapsed;
 }
 
-double median(QVector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values.at(values.size() / 2);
-}
 } // namespace
 
 int main(int argc, char* argv[])

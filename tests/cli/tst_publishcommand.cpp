@@ -1,9 +1,9 @@
 #include "clirunner.h"
+#include "filetree.h"
 #include "ftpserverfixture.h"
 #include "temporaryfolder.h"
 
 #include <QDir>
-#include <QDirIterator>
 #include <QTest>
 
 // tovalumen-cli publish as a user runs it: options, exit codes, messages and
@@ -26,24 +26,6 @@ private:
     QString m_webm;
     QString m_poster;
 };
-
-namespace {
-QStringList filesUnder(const QString& folder)
-{
-    QStringList files;
-    QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext())
-        files.append(QDir(folder).relativeFilePath(it.next()));
-    files.sort();
-    return files;
-}
-
-QByteArray contents(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-} // namespace
 
 void TestPublishCommand::initTestCase()
 {
@@ -150,10 +132,10 @@ void TestPublishCommand::publishesIntoFolder()
     expected.sort();
     const QString site = target.filePath(QStringLiteral("site"));
     QCOMPARE(filesUnder(site), expected);
-    QCOMPARE(contents(site + QStringLiteral("/clip.files/vudi5dozur/my_clip.m4v")),
-             contents(m_mp4));
+    QCOMPARE(fileContents(site + QStringLiteral("/clip.files/vudi5dozur/my_clip.m4v")),
+             fileContents(m_mp4));
 
-    const QString page = QString::fromUtf8(contents(site + QStringLiteral("/clip.html")));
+    const QString page = QString::fromUtf8(fileContents(site + QStringLiteral("/clip.html")));
     QVERIFY(page.contains(QStringLiteral("title=\"My &quot;clip&quot;\"")));
     QVERIFY(page.contains(QStringLiteral("max-width:640px;")));
     for (const QString& text : pageHas)
@@ -201,9 +183,9 @@ void TestPublishCommand::publishesToFtp()
         (QStringList {"index-howto.html", "index.files/vudi5dozur/.htaccess",
                       "index.files/vudi5dozur/fullscreen.png", "index.files/vudi5dozur/html5ext.js",
                       "index.files/vudi5dozur/my_clip.webm", "index.html"}));
-    QCOMPARE(
-        contents(server.localPath(QStringLiteral("/videos/index.files/vudi5dozur/my_clip.webm"))),
-        contents(m_webm));
+    QCOMPARE(fileContents(
+                 server.localPath(QStringLiteral("/videos/index.files/vudi5dozur/my_clip.webm"))),
+             fileContents(m_webm));
 }
 
 QTEST_GUILESS_MAIN(TestPublishCommand)

@@ -1,3 +1,4 @@
+#include "filetree.h"
 #include "ftp/qftp.h"
 #include "ftpserverfixture.h"
 #include "ftpsignallog.h"
@@ -17,12 +18,6 @@ QByteArray randomBytes(qint64 size, quint32 seed)
     for (char& byte : bytes)
         byte = static_cast<char>(generator.bounded(256));
     return bytes;
-}
-
-QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 // A device that hands out some bytes and then fails, as a file on a failing
@@ -226,7 +221,7 @@ void TestQFtp::uploads()
     QVERIFY(log.waitForDone());
     QVERIFY2(!log.lastDoneError, qPrintable(ftp.errorString()));
 
-    const QByteArray uploaded = readFile(m_server.localPath(remotePath));
+    const QByteArray uploaded = fileContents(m_server.localPath(remotePath));
     QCOMPARE(uploaded.size(), content.size());
     QVERIFY(uploaded == content);
     QVERIFY(!log.progress.isEmpty());
@@ -265,7 +260,7 @@ void TestQFtp::transferTypes()
     ftp.put(QByteArray("one\r\ntwo\r\n"), name, type);
     QVERIFY(log.waitForDone());
     QVERIFY2(!log.lastDoneError, qPrintable(ftp.errorString()));
-    QCOMPARE(readFile(m_server.localPath(name)), stored);
+    QCOMPARE(fileContents(m_server.localPath(name)), stored);
 }
 
 void TestQFtp::failedRead_data()

@@ -1,3 +1,4 @@
+#include "filetree.h"
 #include "ftpserverfixture.h"
 #include "project/projectsettings.h"
 #include "publish/ftpfilemanager.h"
@@ -8,7 +9,6 @@
 #include "util/appidentity.h"
 
 #include <QDir>
-#include <QDirIterator>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QTcpServer>
@@ -38,22 +38,6 @@ private:
 };
 
 namespace {
-QStringList filesUnder(const QString& folder)
-{
-    QStringList files;
-    QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext())
-        files.append(QDir(folder).relativeFilePath(it.next()));
-    files.sort();
-    return files;
-}
-
-QByteArray contents(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 // Server commands without their arguments' passwords: "CWD /a", "MKD a"...
 QStringList folderCommands(const QStringList& commands)
 {
@@ -91,13 +75,13 @@ void TestPublishTargets::localPutFile()
 
     const QString destination = made + QStringLiteral("/file.bin");
     QVERIFY(target.putfile(destination, QByteArray("first version, longer")));
-    QCOMPARE(contents(destination), QByteArray("first version, longer"));
+    QCOMPARE(fileContents(destination), QByteArray("first version, longer"));
     // Over an existing file: replaced, not appended or left longer.
     const QString source = folder.writeFile(QStringLiteral("source.bin"), "second");
     QVERIFY(target.putfile(destination, source));
-    QCOMPARE(contents(destination), QByteArray("second"));
+    QCOMPARE(fileContents(destination), QByteArray("second"));
     QVERIFY(target.putfile(destination, QByteArray("third")));
-    QCOMPARE(contents(destination), QByteArray("third"));
+    QCOMPARE(fileContents(destination), QByteArray("third"));
     QCOMPARE(target.errorString(), QString());
 }
 
@@ -119,7 +103,7 @@ void TestPublishTargets::localFailures()
     const QString missing = folder.filePath(QStringLiteral("gone.m4v"));
     QVERIFY(!target.putfile(published, missing));
     QCOMPARE(target.errorString(), QStringLiteral("The file '%1' is not exist").arg(missing));
-    QCOMPARE(contents(published), QByteArray("published"));
+    QCOMPARE(fileContents(published), QByteArray("published"));
 
     const QString source = folder.writeFile(QStringLiteral("source"), "data");
     QVERIFY(!target.putfile(blocker + QStringLiteral("/g"), source));
@@ -183,8 +167,8 @@ void TestPublishTargets::ftpPutFile()
     QVERIFY2(target.putfile(QStringLiteral("/in/here/clip.m4v"), source),
              qPrintable(target.errorString()));
     QVERIFY(target.putfile(QStringLiteral("/in/here/bytes.txt"), QByteArray("a\r\nb\n")));
-    QCOMPARE(contents(server.localPath(QStringLiteral("/in/here/clip.m4v"))), big);
-    QCOMPARE(contents(server.localPath(QStringLiteral("/in/here/bytes.txt"))),
+    QCOMPARE(fileContents(server.localPath(QStringLiteral("/in/here/clip.m4v"))), big);
+    QCOMPARE(fileContents(server.localPath(QStringLiteral("/in/here/bytes.txt"))),
              QByteArray("a\r\nb\n"));
     // One connection and one login for all operations.
     QCOMPARE(server.commands().filter(QRegularExpression(QStringLiteral("^USER "))).size(), 1);
@@ -310,7 +294,7 @@ void TestPublishTargets::publishToFtp()
     QCOMPARE(published.size(), 9);
     QCOMPARE(filesUnder(root), published);
     for (const QString& file : published)
-        QVERIFY2(contents(root + QLatin1Char('/') + file) == contents(local.filePath(file)),
+        QVERIFY2(fileContents(root + QLatin1Char('/') + file) == fileContents(local.filePath(file)),
                  qPrintable(file));
     for (const QString& item : qAsConst(items))
         QVERIFY2(item.startsWith(QStringLiteral("/videos/")), qPrintable(item));

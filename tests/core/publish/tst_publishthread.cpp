@@ -1,3 +1,4 @@
+#include "filetree.h"
 #include "project/projectsettings.h"
 #include "publish/publishthread.h"
 #include "temporaryfolder.h"
@@ -5,7 +6,6 @@
 #include "util/miscutils.h"
 
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QRegularExpression>
 #include <QSignalSpy>
@@ -88,26 +88,9 @@ Outcome publish(const Parameters& parameters, const QString& suffix = QString(),
     return outcome;
 }
 
-// Every file below the folder, hidden ones too, as sorted relative paths.
-QStringList filesUnder(const QString& folder)
-{
-    QStringList files;
-    QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext())
-        files.append(QDir(folder).relativeFilePath(it.next()));
-    files.sort();
-    return files;
-}
-
-QByteArray contents(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 QString text(const QString& path)
 {
-    return QString::fromUtf8(contents(path));
+    return QString::fromUtf8(fileContents(path));
 }
 
 bool copyFolder(const QString& from, const QString& to)
@@ -250,7 +233,7 @@ void TestPublishThread::layout()
         else if (suffix == QLatin1String("mp4"))
             source = parameters.value(VIDEO_LOW_MPEG4_FORMAT).toString();
         if (!source.isEmpty())
-            QVERIFY2(contents(target.filePath(file)) == contents(source), qPrintable(file));
+            QVERIFY2(fileContents(target.filePath(file)) == fileContents(source), qPrintable(file));
     }
 }
 
@@ -364,7 +347,7 @@ void TestPublishThread::insertIntoPageCopiesOnlyMedia()
                       "about.files/vudi5dozur/clip.m4v", "about.files/vudi5dozur/clip.webm",
                       "about.files/vudi5dozur/fullscreen.png", "about.files/vudi5dozur/html5ext.js",
                       "about.files/vudi5dozur/plavex.swf", "about.html"}));
-    QCOMPARE(contents(page), original);
+    QCOMPARE(fileContents(page), original);
 }
 
 void TestPublishThread::missingTemplate_data()
@@ -463,7 +446,7 @@ void TestPublishThread::progressAndSteps()
 void TestPublishThread::templatePlaceholders()
 {
     const QString path = templateFile(QStringLiteral("index.html"));
-    const QByteArray original = contents(path);
+    const QByteArray original = fileContents(path);
     QFile templateFile(path);
     QVERIFY(templateFile.open(QIODevice::WriteOnly | QIODevice::Truncate));
     templateFile.write("[$VideoTitle$][$AutoPlay$][$VideoSize$][$NoSuchKey$][$baseName$]"
