@@ -2,6 +2,7 @@
 #include "ftpserverfixture.h"
 #include "publish/passwordcipher.h"
 #include "util/appidentity.h"
+#include "widgetlookup.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -35,14 +36,6 @@ private slots:
 };
 
 namespace {
-template<typename T> T* widget(QObject& dialog, const char* name)
-{
-    T* found = dialog.findChild<T*>(QString::fromLatin1(name));
-    if (!found)
-        qFatal("no widget %s", name);
-    return found;
-}
-
 void type(FtpManager& manager, const char* field, const QString& text)
 {
     auto* edit = widget<QLineEdit>(manager, field);

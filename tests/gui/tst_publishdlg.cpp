@@ -4,6 +4,7 @@
 #include "publishdlg.h"
 #include "temporaryfolder.h"
 #include "util/appidentity.h"
+#include "widgetlookup.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -44,14 +45,6 @@ private:
 };
 
 namespace {
-template<typename T> T* widget(QObject& dialog, const char* name)
-{
-    T* found = dialog.findChild<T*>(QString::fromLatin1(name));
-    if (!found)
-        qFatal("no widget %s", name);
-    return found;
-}
-
 QString defaultFolder()
 {
     return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) + QDir::separator() +
