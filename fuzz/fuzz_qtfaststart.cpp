@@ -1,9 +1,9 @@
 #include "encoding/qtfaststart.h"
+#include "fuzzfiles.h"
 
 #include <QByteArray>
 #include <QFile>
 #include <QLoggingCategory>
-#include <QTemporaryDir>
 
 #include <cstddef>
 #include <cstdint>
@@ -20,12 +20,6 @@ public:
     }
     qint64 last = 0;
 };
-
-QByteArray readAll(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 quint64 bigEndian(const QByteArray& bytes, int at, int length)
 {
@@ -71,16 +65,9 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
 // and saying why, leaves the file alone, or writes a complete rewrite.
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static QTemporaryDir folder;
-    const QString in = folder.filePath(QStringLiteral("in.mp4"));
-    const QString out = folder.filePath(QStringLiteral("out.mp4"));
+    const QString in = writeScratchFile(QStringLiteral("in.mp4"), data, size);
+    const QString out = scratchPath(QStringLiteral("out.mp4"));
     const QByteArray input(reinterpret_cast<const char*>(data), int(size));
-    {
-        QFile file(in);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
-            file.write(input) != input.size())
-            return 0;
-    }
     QFile::remove(out);
 
     QString error;
@@ -93,7 +80,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         if (!error.isEmpty() || progress.last != 100)
             __builtin_trap();
         if (QFile::exists(out))
-            checkRewrite(input, readAll(out));
+            checkRewrite(input, readWholeFile(out));
     }
     return 0;
 }

@@ -1,29 +1,11 @@
+#include "fuzzfiles.h"
 #include "video/videofile.h"
-
-#include <QCoreApplication>
-#include <QDir>
-#include <QFile>
 
 #include <cstddef>
 #include <cstdint>
 #include <utility>
 
 namespace {
-// The reader opens files by name, so every input goes through one file of
-// this process, removed when the process ends.
-struct ScratchFile
-{
-    const QString path = QDir::temp().filePath(
-        QStringLiteral("fuzz_videofile-%1.bin").arg(QCoreApplication::applicationPid()));
-    ~ScratchFile() { QFile::remove(path); }
-};
-
-const QString& scratchFile()
-{
-    static const ScratchFile file;
-    return file.path;
-}
-
 // FFmpeg itself is not instrumented, so the fuzzer cannot see which of its
 // paths an input takes. Each outcome (codec, error, size, pictures) is turned
 // into a call of one of many functions of ours, so that inputs reaching a new
@@ -62,15 +44,11 @@ void checkPicture(const VideoFile& video, const QImage& picture)
 // the end: nothing may crash, hang or leak, and pictures keep their size.
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    QFile file(scratchFile());
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return 0;
-    file.write(reinterpret_cast<const char*>(data), static_cast<qint64>(size));
-    file.close();
+    const QString path = writeScratchFile(QStringLiteral("input.bin"), data, size);
 
     VideoFile video;
     QString error;
-    if (!video.openFile(scratchFile(), &error)) {
+    if (!video.openFile(path, &error)) {
         check(!error.isEmpty());
         reach(error);
         return 0;
